@@ -55,6 +55,12 @@ void Analyser::frame(uint32_t index, const float* spectrum)
     m_tracks.store(index, value);
 }
 
+void Analyser::storeFrame(uint32_t index, const FrameValue& value)
+{
+    if (m_config)
+        m_tracks.store(index, value);
+}
+
 std::optional<Analyser::Result> Analyser::analyseMelody(int32_t key)
 {
     m_key = key;

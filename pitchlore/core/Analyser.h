@@ -25,6 +25,8 @@ public:
 
     // spectrum: FFT/2 magnitudes. Ignored while unconfigured.
     void frame(uint32_t index, const float* spectrum);
+    // Stores an already estimated frame (tools and tests build tracks so).
+    void storeFrame(uint32_t index, const FrameValue& value);
 
     // Whole analysis; nullopt when no beat is complete (nothing changed).
     struct Result {

@@ -1,0 +1,114 @@
+#include "FundamentalEstimator.h"
+#include "SungMelody.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+
+using pitchlore::FundamentalEstimator;
+
+namespace {
+
+double pitchOf(const std::vector<float>& s, int FFT)
+{
+    uint32_t lowest = static_cast<uint32_t>(60 * FFT / 44100) + 1;
+    uint32_t highest = static_cast<uint32_t>(3600 * FFT / 44100);
+    auto f = FundamentalEstimator(s.data(), s.size(), lowest, highest).estimate();
+    if (f.position <= 0)
+        return -1.0;
+    return 12 * std::log2(f.position / (FFT * 440.0 / 44100)) + 69;
+}
+
+TEST(FundamentalEstimator, WindowIsAboutAWholeToneAndNeverBelowTwo)
+{
+    struct Case {
+        double position;
+        int width;
+    } cases[] = {{0, 2}, {3, 2}, {20, 2}, {25, 3}, {44, 5}, {100, 12}, {333, 41}};
+    for (const Case& c : cases)
+        EXPECT_EQ(FundamentalEstimator::window(c.position), c.width) << c.position;
+}
+
+TEST(FundamentalEstimator, FindsTheFundamentalOfHarmonicSpectra)
+{
+    struct Case {
+        const char* what;
+        int FFT;
+        double f0;
+        std::vector<double> harmonics;
+        double pitch;  // -1 unvoiced
+        double tolerance;
+    } cases[] = {
+        // 440 Hz falls exactly on bin 44 of a 4410-point transform.
+        {"clean 440 Hz on a bin", 4410, 440, {1.0, 0.5, 0.3}, 69.0, 1e-9},
+        {"440 Hz between bins", 2048, 440, {1.0, 0.5, 0.3}, 69.0, 0.15},
+        {"440 Hz, large transform", 4096, 440, {1.0, 0.6, 0.4, 0.2}, 69.0, 0.1},
+        {"strong second harmonic over a weak fundamental", 4096, 220, {0.25, 1.0, 0.5, 0.3}, 57.0, 0.1},
+        {"low voice", 4096, 110, {0.6, 1.0, 0.8, 0.5, 0.3}, 45.0, 0.3},
+        {"high voice", 2048, 880, {1.0, 0.4}, 81.0, 0.1},
+        {"a lone sinusoid is no voice", 4096, 440, {1.0}, -1.0, 0},
+    };
+    for (const auto& c : cases) {
+        auto s = testsignal::harmonicSpectrum(c.FFT, c.f0, c.harmonics);
+        double pitch = pitchOf(s, c.FFT);
+        if (c.pitch < 0)
+            EXPECT_EQ(pitch, -1.0) << c.what;
+        else
+            EXPECT_NEAR(pitch, c.pitch, c.tolerance) << c.what;
+    }
+}
+
+TEST(FundamentalEstimator, SilenceAndNoiseAreUnvoiced)
+{
+    std::vector<float> silence(1024, 0.0f);
+    auto f = FundamentalEstimator(silence.data(), silence.size(), 3, 167).estimate();
+    EXPECT_EQ(f.position, 0.0);
+    EXPECT_EQ(f.peak, 0.0);
+
+    int voiced = 0;
+    for (uint32_t seed = 1; seed <= 50; ++seed) {
+        std::mt19937 random(seed);
+        std::uniform_real_distribution<float> level(0.5f, 1.0f);
+        std::vector<float> noise(1024);
+        for (float& v : noise)
+            v = level(random);
+        auto n = FundamentalEstimator(noise.data(), noise.size(), 3, 167).estimate();
+        EXPECT_GT(n.peak, 0.9);
+        voiced += n.position > 0;
+    }
+    EXPECT_EQ(voiced, 0);
+}
+
+TEST(FundamentalEstimator, PeaksAtTheBottomOfSmallSpectraStayInside)
+{
+    // With a 64-point transform the band is bins 1..4 and every window
+    // reaches below bin 0; the vector is exactly as long as the spectrum so
+    // the address sanitizer sees any read outside it.
+    for (int peak = 1; peak <= 4; ++peak) {
+        std::vector<float> s(32, 0.01f);
+        s[static_cast<size_t>(peak)] = 1.0f;
+        s[static_cast<size_t>(2 * peak)] = 0.6f;
+        s[static_cast<size_t>(3 * peak)] = 0.4f;
+        auto f = FundamentalEstimator(s.data(), s.size(), 1, 5).estimate();
+        EXPECT_FLOAT_EQ(f.peak, 1.0f);
+        EXPECT_TRUE(f.position == 0 || std::fabs(f.position - peak) < 0.5) << peak;
+    }
+    // A peak on the last bin of a tiny spectrum: its right side runs off.
+    std::vector<float> edge{0.0f, 0.1f, 0.2f, 1.0f};
+    auto f = FundamentalEstimator(edge.data(), edge.size(), 1, 4).estimate();
+    EXPECT_EQ(f.position, 0.0);
+}
+
+TEST(FundamentalEstimator, RejectsAFlatTopThatNeverDrops)
+{
+    // A wide hump passes neither the mean test nor the drop test.
+    std::vector<float> s(1024, 0.0f);
+    for (int i = 30; i < 80; ++i)
+        s[static_cast<size_t>(i)] = 1.0f;
+    FundamentalEstimator e(s.data(), s.size(), 3, 167);
+    EXPECT_FALSE(e.peakTest(30, 0.08));
+    EXPECT_EQ(e.estimate().position, 0.0);
+}
+
+}  // namespace

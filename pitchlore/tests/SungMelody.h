@@ -1,0 +1,56 @@
+// Test signals for the recogniser: magnitude spectra drawn by hand, frame
+// tracks built note by note, and sung melodies synthesised and cut into
+// frames with a small FFT of our own.
+#pragma once
+
+#include "Analyser.h"
+
+#include <cstdint>
+#include <random>
+#include <vector>
+
+namespace testsignal {
+
+// A spectrum of FFT/2 bins holding harmonic peaks of f0 Hz: amplitude[h-1]
+// for harmonic h, each drawn as a narrow bell so the flanks fall.
+std::vector<float> harmonicSpectrum(int FFT, double f0, const std::vector<double>& amplitudes);
+
+// Writes frames into an analyser one note at a time.
+class TrackBuilder {
+public:
+    explicit TrackBuilder(pitchlore::Analyser& analyser)
+        : m_analyser(analyser)
+    {
+    }
+    TrackBuilder& rest(uint32_t frames);
+    TrackBuilder& note(double pitch, uint32_t frames, double amplitude = 1.0);
+    // One frame of the given pitch (an octave error, a blip, a dropout as -1).
+    TrackBuilder& frame(double pitch, double amplitude = 1.0);
+    uint32_t frames() const { return m_next; }
+
+private:
+    pitchlore::Analyser& m_analyser;
+    uint32_t m_next = 0;
+};
+
+struct SungNote {
+    int midi;          // -1 for a rest
+    double beats;
+};
+
+struct Voice {
+    double detune = 0;        // semitones added to every note
+    double vibratoDepth = 0.3; // semitones
+    double vibratoRate = 5.5;  // Hz
+    double noise = 0.01;       // white noise level against a fundamental of 1
+    double gap = 0.03;         // seconds of breath at the end of each note
+    uint32_t seed = 7;
+};
+
+// 44100 Hz samples of the melody sung at tempo.
+std::vector<float> sing(const std::vector<SungNote>& melody, int tempo, const Voice& voice);
+
+// Magnitude spectra (FFT/2 bins) of Hann-windowed frames hop samples apart.
+std::vector<std::vector<float>> frames(const std::vector<float>& samples, int FFT, int hop);
+
+}  // namespace testsignal

@@ -123,11 +123,19 @@ MELODRIFT_API int32_t SF_GetInfo(int32_t styleId, tagStyleInfo* info);
  * data is later replaced. */
 MELODRIFT_API int32_t SF_GetData(int32_t styleId, const uint8_t** data, int32_t* size);
 
-/* Lists the styles of a metre (0..3; -1 for every metre), installed and
- * online-only, in library order: shipped styles by id, then the others by id.
+/* Selector of SF_GetTSInfos: a metre code, optionally with category boxes.
+ * Bits 0..7: metre 0..3, or 0xFF for every metre. Bits 8..17: category mask
+ * (0 = no filter); box j (0..8) takes styles whose primary or secondary
+ * category is j, box 9 those whose primary or secondary category is 9 or
+ * more. A plain metre code is a valid selector; -1 means every style. */
+#define SF_SELECT(metre, categoryMask) ((int32_t)(((uint32_t)(categoryMask) & 0x3FFu) << 8 | ((uint32_t)(metre) & 0xFFu)))
+#define SF_ALL_METRES 0xFF
+
+/* Lists the styles of a selector (see SF_SELECT), installed and online-only,
+ * in library order: shipped styles by id, then the others by id.
  * count is in/out. With infos NULL, *count receives the number of styles.
  * Otherwise *count is the capacity of infos (records) on entry and the number
- * written on return. Returns 0, or -1 for a bad metre or NULL count. */
+ * written on return. Returns 0, or -1 for a bad selector or NULL count. */
 MELODRIFT_API int32_t SF_GetTSInfos(int32_t metre, int32_t* count, tagStyleInfo* infos);
 
 /* Recommended installed styles of a metre (0..3) for the setup screen: those

@@ -107,11 +107,17 @@ MELODRIFT_API int32_t SF_GetData(int32_t styleId, const uint8_t** data, int32_t*
     });
 }
 
-MELODRIFT_API int32_t SF_GetTSInfos(int32_t metre, int32_t* count, tagStyleInfo* infos)
+MELODRIFT_API int32_t SF_GetTSInfos(int32_t selector, int32_t* count, tagStyleInfo* infos)
 {
-    if (count == nullptr || metre < -1 || metre > 3)
+    if (selector == -1)
+        selector = SF_SELECT(SF_ALL_METRES, 0);
+    const int32_t metre = selector & 0xFF;
+    const uint32_t mask = (static_cast<uint32_t>(selector) >> 8) & 0x3FFu;
+    if (count == nullptr || (metre > 3 && metre != SF_ALL_METRES) || (static_cast<uint32_t>(selector) >> 18) != 0)
         return -1;
-    return withStore([&](patbank::StyleStore& s) { return copyOut(s.stylesOfMetre(metre), count, infos); });
+    return withStore([&](patbank::StyleStore& s) {
+        return copyOut(s.stylesOfMetre(metre == SF_ALL_METRES ? -1 : metre, mask), count, infos);
+    });
 }
 
 MELODRIFT_API int32_t SF_GetRecomInfos(int32_t metre, int32_t* count, tagStyleInfo* infos)

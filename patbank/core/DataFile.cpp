@@ -1,9 +1,8 @@
 #include "DataFile.h"
 
 #include <cstring>
-#include <zlib.h>
-
 #include "ByteReader.h"
+#include "Checksum.h"
 #include "StyleFile.h"
 
 namespace patbank {
@@ -12,11 +11,6 @@ namespace {
 
 constexpr char kMagic[4] = {'M', 'D', 'S', 'D'};
 constexpr uint32_t kVersion = 1;
-
-uint32_t checksum(std::span<const uint8_t> data)
-{
-    return static_cast<uint32_t>(crc32(crc32(0L, Z_NULL, 0), data.data(), static_cast<uInt>(data.size())));
-}
 
 template <typename T>
 std::optional<T> fail(std::string* why, const char* text)
@@ -37,8 +31,9 @@ std::vector<uint8_t> serializeDataFile(int32_t id, int32_t revision, std::span<c
     putU32(out, static_cast<uint32_t>(id));
     putU32(out, static_cast<uint32_t>(revision));
     putU32(out, static_cast<uint32_t>(data.size()));
-    putU32(out, checksum(data));
+    putU32(out, 0);
     putRaw(out, data.data(), data.size());
+    storeChecksum(out, 20);
     return out;
 }
 
@@ -72,7 +67,7 @@ std::optional<std::vector<uint8_t>> parseDataFile(std::span<const uint8_t> bytes
     if (header->id != expectedId)
         return fail<std::vector<uint8_t>>(why, "data of another style");
     auto data = bytes.subspan(kDataFileHeader);
-    if (checksum(data) != header->crc)
+    if (fileChecksum(bytes, 20) != header->crc)
         return fail<std::vector<uint8_t>>(why, "checksum mismatch");
     return std::vector<uint8_t>(data.begin(), data.end());
 }

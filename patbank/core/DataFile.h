@@ -1,7 +1,7 @@
 // A downloaded style's data (<id>.dat in the user's style folder).
 //
 //   0 "MDSD"   4 uint32 version (1)   8 int32 style id   12 int32 revision
-//   16 uint32 data size   20 uint32 CRC-32 of the data   24 data
+//   16 uint32 data size   20 uint32 CRC-32 of all other bytes   24 data
 // All integers little-endian; the file is exactly 24 + data size bytes.
 #pragma once
 

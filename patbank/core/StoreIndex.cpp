@@ -3,9 +3,8 @@
 #include <bit>
 #include <cstring>
 #include <set>
-#include <zlib.h>
-
 #include "ByteReader.h"
+#include "Checksum.h"
 #include "InfoRecord.h"
 
 namespace patbank {
@@ -73,8 +72,9 @@ std::vector<uint8_t> serializeStoreIndex(const StoreIndex& index)
     putU32(out, static_cast<uint32_t>(index.list.size()));
     putU32(out, static_cast<uint32_t>(index.details.size()));
     putU32(out, static_cast<uint32_t>(index.recommended.size()));
-    putU32(out, static_cast<uint32_t>(crc32(crc32(0L, Z_NULL, 0), body.data(), static_cast<uInt>(body.size()))));
+    putU32(out, 0);
     putRaw(out, body.data(), body.size());
+    storeChecksum(out, 24);
     return out;
 }
 
@@ -95,8 +95,7 @@ std::optional<StoreIndex> parseStoreIndex(std::span<const uint8_t> bytes, std::s
         + uint64_t(recoms) * 4;
     if (need != in.remaining())
         return fail(why, "counts do not match the file size");
-    auto body = bytes.subspan(kStoreIndexHeader);
-    if (crc32(crc32(0L, Z_NULL, 0), body.data(), static_cast<uInt>(body.size())) != crc)
+    if (fileChecksum(bytes, 24) != crc)
         return fail(why, "checksum mismatch");
     if (std::string problem = readRecords(in, out, lists, details, recoms); !problem.empty())
         return fail(why, problem);

@@ -3,7 +3,7 @@
 //
 //   0 "MDSC"   4 uint32 version (1)   8 int32 update stamp
 //   12 uint32 list count   16 uint32 detail count   20 uint32 recommended count
-//   24 uint32 CRC-32 of everything from offset 28
+//   24 uint32 CRC-32 of all other bytes of the file
 //   28 list entries (16 bytes each), detail records (1800 bytes each),
 //      recommended ids (int32 each)
 // All integers little-endian; the file holds exactly what the counts say.

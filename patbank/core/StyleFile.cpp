@@ -1,9 +1,8 @@
 #include "StyleFile.h"
 
 #include <cstring>
-#include <zlib.h>
-
 #include "ByteReader.h"
+#include "Checksum.h"
 #include "InfoRecord.h"
 
 namespace patbank {
@@ -11,19 +10,6 @@ namespace patbank {
 namespace {
 
 constexpr char kMagic[4] = {'M', 'D', 'S', 'F'};
-
-uint32_t checksum(std::span<const uint8_t> a, std::span<const uint8_t> b)
-{
-    uLong crc = crc32(0L, Z_NULL, 0);
-    crc = crc32(crc, a.data(), static_cast<uInt>(a.size()));
-    crc = crc32(crc, b.data(), static_cast<uInt>(b.size()));
-    return static_cast<uint32_t>(crc);
-}
-
-std::span<const uint8_t> bytesOf(const tagStyleInfo& info)
-{
-    return {reinterpret_cast<const uint8_t*>(&info), sizeof info};
-}
 
 std::optional<StyleFileContents> fail(std::string* why, const char* text)
 {
@@ -42,9 +28,10 @@ std::vector<uint8_t> serializeStyleFile(const tagStyleInfo& info, std::span<cons
     putU32(out, kStyleFileVersion);
     putU32(out, SF_INFO_SIZE);
     putU32(out, static_cast<uint32_t>(data.size()));
-    putU32(out, checksum(bytesOf(info), data));
+    putU32(out, 0);
     putRaw(out, &info, sizeof info);
     putRaw(out, data.data(), data.size());
+    storeChecksum(out, 16);
     return out;
 }
 
@@ -67,7 +54,7 @@ std::optional<StyleFileContents> parseStyleFile(std::span<const uint8_t> bytes, 
     std::span<const uint8_t> data;
     in.raw(&out.info, sizeof out.info);
     in.take(dataSize, data);
-    if (checksum(bytesOf(out.info), data) != crc)
+    if (fileChecksum(bytes, 16) != crc)
         return fail(why, "checksum mismatch");
     if (!checkInfo(out.info, why))
         return std::nullopt;

@@ -18,6 +18,20 @@ namespace {
 // Far beyond any real index (a few thousand styles), small enough to read whole.
 constexpr uint64_t kMaxIndexBytes = 64ull << 20;
 
+// The style selection dialog's rule: box j takes primary or secondary
+// category j, box 9 everything from 9 up.
+bool inCategories(const tagStyleInfo& rec, uint32_t mask)
+{
+    if (mask == 0)
+        return true;
+    for (int i = 0; i < 2; ++i) {
+        const int code = rec.categories[i];
+        if (code >= 0 && (mask & (1u << std::min(code, 9))) != 0)
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
 StyleStore::StyleStore(std::string libraryFolder, std::string userFolder)
@@ -135,12 +149,12 @@ int32_t StyleStore::localCount() const
     return n;
 }
 
-std::vector<tagStyleInfo> StyleStore::stylesOfMetre(int32_t metre) const
+std::vector<tagStyleInfo> StyleStore::stylesOfMetre(int32_t metre, uint32_t categoryMask) const
 {
     std::vector<tagStyleInfo> out;
     auto take = [&](int32_t id) {
         auto rec = info(id);
-        if (rec && (metre < 0 || rec->metre == metre))
+        if (rec && (metre < 0 || rec->metre == metre) && inCategories(*rec, categoryMask))
             out.push_back(*rec);
     };
     for (const auto& entry : m_library)

@@ -30,8 +30,9 @@ public:
     // The compressed data, checked again on every load from disk; the
     // buffer lives as long as the store, even when replaced.
     const std::vector<uint8_t>* data(int32_t id);
-    // metre 0..3 or -1 for all; shipped styles by id, then the others by id.
-    std::vector<tagStyleInfo> stylesOfMetre(int32_t metre) const;
+    // metre 0..3 or -1 for all; categoryMask as SF_SELECT's (0: all).
+    // Shipped styles by id, then the others by id.
+    std::vector<tagStyleInfo> stylesOfMetre(int32_t metre, uint32_t categoryMask = 0) const;
     std::vector<tagStyleInfo> recommended(int32_t metre, size_t max) const;
 
     int32_t updateStamp() const { return m_user.stamp; }

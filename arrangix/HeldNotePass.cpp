@@ -100,9 +100,9 @@ private:
 void holdNotesAcrossChords(OutputTrack& out, const PatternTrack& source, int32_t blockStart, int32_t duration,
                            int32_t tolerance, const std::vector<ChordItem>& chords)
 {
-    size_t first = out.firstAtOrAfter(blockStart);
-    std::ptrdiff_t last = out.lastAtOrBefore(blockStart + duration);
-    if (first >= out.slices.size() || last < 0 || static_cast<std::ptrdiff_t>(first) > last) {
+    // Slices are kept in time order, so a block whose notes were all held
+    // over chord changes (no slice placed yet) is still replayed.
+    if (blockStart < 0 || duration <= 0) {
         log("wrong sequence.\n");
         return;
     }

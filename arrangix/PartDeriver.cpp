@@ -24,7 +24,9 @@ PatternTrack convertTrack(const PatternTrack& src, int from, int to)
         }
         for (uint32_t n : s.notes) {
             const PatternNote& note = src.notes[n];
-            if (auto rec = t.createNote(convertType(note.pitch, from, to), note.velocity, s.start))
+            // Drum keys name instruments, not pitches.
+            int pitch = src.channel == 9 ? note.pitch : convertType(note.pitch, from, to);
+            if (auto rec = t.createNote(pitch, note.velocity, s.start))
                 out.notes.push_back(*rec);
             else
                 log("wrong note\n");

@@ -1,0 +1,148 @@
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "AudioDevice.h"
+#include "AudioFormat.h"
+#include "MelodriftPlatform.h"
+#include "PitchloreLibrary.h"
+#include "SoundFontSynth.h"
+#include "TakeAnalyser.h"
+#include "Timeline.h"
+#include "VoiceEffects.h"
+
+namespace melodrift::sonobox {
+
+class AudioProcessor;
+struct PlaybackProgram;
+
+// The audio engine: holds the streams, runs the device, records and has takes
+// recognised, renders, mixes and exports. One per process (see SonoboxApi).
+// Every public function may be called from any one thread at a time, except
+// CancelSave, which may run concurrently with Save.
+class Engine {
+public:
+    Engine(MDP_Window mainWindow, std::string engineDir, AnalysisSettings analysis = {});
+    ~Engine();
+    Engine(const Engine&) = delete;
+    Engine& operator=(const Engine&) = delete;
+
+    // Fonts.
+    int SetFont(const std::string& path);
+    std::string FontPath() const;
+
+    // Timing.
+    int SetTempo(int tempo);
+    int SetTimeSignature(int metre);
+    Timeline Time() const;
+
+    // Devices.
+    std::vector<DeviceEntry> Devices() const;
+    int SetRecordDevice(int* deviceId, const char* name, int* input, float* volume);
+    int RecordTest(int deviceId, int input, MDP_Window window);
+    void SetAutoLevel(bool on);
+    void SetMonitor(bool on);
+    void SetProtect(bool on);
+    double Latency() const;
+
+    // Runs of the device.
+    int Record(MDP_Window window, double start, double punchIn, double punchOut, int mode);
+    int Play(MDP_Window window, double start, int mode);
+    int PlayStyleDemo(const std::uint8_t* midi, std::size_t size, int tempo);
+    void Stop();
+    bool Running() const;
+
+    // Live keyboard.
+    int CreateLiveStream();
+    int FreeLiveStream();
+    int LiveNote(int note, bool on);
+
+    // Streams.
+    int LoadAccompaniment(int stream, const std::uint8_t* midi, std::size_t size);
+    int Level(int stream);
+    int SetVolume(int stream, float volume);
+    int StreamLengthMs(int stream) const;
+    int SetStreamLengthMs(int stream, int ms);
+    int SetEffect(int id, int state);
+    int CombineSong(int count, const double* segments /* pairs */, std::int32_t* projectValue);
+    std::shared_ptr<const MonoBuffer> Voice(int stream) const;
+
+    // The recognised melody.
+    int MelodyCount();
+    int MelodyKey();
+    int Melody(std::int8_t* pitches, std::uint16_t* lengths, int key);
+    int LoadTakeFile(MDP_Window window, const std::string& path);
+    int LoadMidiMelody(MDP_Window window, const std::string& path, int track);
+
+    // Export and project block.
+    int Save(MDP_Window window, int tracks, const std::string& path, int fileType, std::int32_t* result);
+    void CancelSave() { m_cancelSave = true; }
+    int SaveProject(const std::string& path);
+    int LoadProject(const std::string& path, std::int64_t offset);
+    int LoadOldTake(int stream, const std::string& path, std::int64_t offset, std::int64_t size);
+    int LoadOldAnalysis(const std::string& path, std::int64_t offset, std::uint32_t version);
+
+private:
+    struct Run;
+    enum class RunKind { Play, Record, Test, Demo, Live };
+
+    std::unique_ptr<AudioDevice> OpenDevice(bool forCapture, int* error) const;
+    int StartRun(std::unique_ptr<Run> run, std::shared_ptr<PlaybackProgram> program, bool forCapture);
+    void StopRunLocked(bool commit);
+    void Worker(Run* run);
+    void FinishNaturally(Run* run);
+    void CommitRecording(Run& run);
+    void CommitMelodyTake(Run& run, MonoBuffer captured);
+    void CommitFinalTake(Run& run, const MonoBuffer& captured);
+    void RestartLiveLocked();
+    void ApplyVolumes(AudioProcessor& processor) const;
+    std::shared_ptr<const StereoBuffer> VoiceWithEffects(int stream) const;
+    std::vector<PitchCorrection> Corrections(int stream) const;
+    Recognition Recognise(const MonoBuffer& take);
+    void PostTakeRecognised(MDP_Window window, const Recognition& recognition, int latencyMs) const;
+    void RenderAccompaniment(int stream);
+
+    mutable std::recursive_mutex m_lock;
+    MDP_Window m_mainWindow;
+    std::string m_engineDir;
+    AnalysisSettings m_analysis;
+    Timeline m_time;
+
+    std::unique_ptr<PitchloreLibrary> m_recogniser;
+    std::unique_ptr<SoundFontSynth> m_renderer;
+    std::unique_ptr<SoundFontSynth> m_live;
+    std::vector<std::unique_ptr<SoundFontSynth>> m_retiredLive;
+
+    std::array<std::shared_ptr<const MonoBuffer>, kStreamCount> m_voices{};       // streams 2, 5
+    std::array<std::shared_ptr<const StereoBuffer>, kStreamCount> m_rendered{};   // streams 3, 4
+    std::array<std::vector<std::uint8_t>, kStreamCount> m_midi{};                 // streams 3, 4
+    std::array<float, kStreamCount> m_volumes{};
+    std::vector<std::pair<double, double>> m_segments;
+    VoiceEffects m_effects;
+    bool m_haveMelody = false;
+
+    int m_deviceId = -1;
+    int m_input = -1;
+    std::string m_deviceName;
+    bool m_autoLevel = false;
+    bool m_monitor = false;
+    bool m_protect = false;
+    double m_lastLatency = 0;
+    MDP_Window m_lastPlayWindow = nullptr;
+
+    std::unique_ptr<Run> m_run;
+    std::atomic<bool> m_cancelSave{false};
+};
+
+// Device id of the file-backed device in the catalogue.
+constexpr int kFileDeviceId = 1000;
+
+} // namespace melodrift::sonobox

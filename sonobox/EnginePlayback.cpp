@@ -1,0 +1,229 @@
+#include <algorithm>
+#include <cmath>
+
+#include "Engine.h"
+#include "EngineRun.h"
+#include "FileDevice.h"
+#include "PortAudioDevice.h"
+#include "Sonobox.h"
+
+namespace melodrift::sonobox {
+namespace {
+
+std::shared_ptr<const StereoBuffer> MonoToStereo(const MonoBuffer& mono)
+{
+    auto stereo = std::make_shared<StereoBuffer>(mono.size() * 2);
+    for (std::size_t i = 0; i < mono.size(); ++i)
+        (*stereo)[i * 2] = (*stereo)[i * 2 + 1] = mono[i];
+    return stereo;
+}
+
+} // namespace
+
+std::vector<PitchCorrection> Engine::Corrections(int stream) const
+{
+    std::vector<PitchCorrection> result;
+    if (m_effects.Get(MM_FX_TUNE) == 0 || !m_recogniser->Ready() || !m_haveMelody)
+        return result;
+    int count = m_recogniser->GetPitchRevise(nullptr, nullptr);
+    if (count <= 0)
+        return result;
+    std::vector<float> offsets(static_cast<std::size_t>(count));
+    std::vector<std::int32_t> ticks(static_cast<std::size_t>(count));
+    count = std::min(count, m_recogniser->GetPitchRevise(offsets.data(), ticks.data()));
+    double samplesPerTick = m_time.SamplesPerBeat() / 192.0;
+    std::vector<PitchCorrection> take;
+    for (int i = 0; i < count; ++i)
+        take.push_back({static_cast<std::size_t>(std::max(0, ticks[static_cast<std::size_t>(i)]) * samplesPerTick),
+                        offsets[static_cast<std::size_t>(i)]});
+    if (stream != kStreamVoice)
+        return take;
+    // The combined voice: carry each take correction to where its segment lies.
+    double spb = m_time.SamplesPerBar();
+    double songPos = 0;
+    for (const auto& [start, length] : m_segments) {
+        if (start >= 0) {
+            double from = start * spb, to = from + length * spb;
+            float current = 0;
+            for (const PitchCorrection& c : take)
+                if (static_cast<double>(c.at) <= from)
+                    current = c.semitones;
+            result.push_back({static_cast<std::size_t>(songPos), current});
+            for (const PitchCorrection& c : take)
+                if (static_cast<double>(c.at) > from && static_cast<double>(c.at) < to)
+                    result.push_back({static_cast<std::size_t>(songPos + static_cast<double>(c.at) - from), c.semitones});
+        } else {
+            result.push_back({static_cast<std::size_t>(songPos), 0.0f});
+        }
+        songPos += length * spb;
+    }
+    return result;
+}
+
+std::shared_ptr<const StereoBuffer> Engine::VoiceWithEffects(int stream) const
+{
+    const auto& voice = m_voices[static_cast<std::size_t>(stream)];
+    if (!voice || voice->empty())
+        return nullptr;
+    if (!m_effects.AnyOn())
+        return MonoToStereo(*voice);
+    return std::make_shared<const StereoBuffer>(m_effects.Process(*voice, Corrections(stream)));
+}
+
+int Engine::Play(MDP_Window window, double start, int mode)
+{
+    std::lock_guard<std::recursive_mutex> guard(m_lock);
+    if (!std::isfinite(start))
+        return MM_ERR_FAIL;
+    StopRunLocked(true);
+    auto program = std::make_shared<PlaybackProgram>();
+    std::int64_t from = m_time.BarToSample(std::max(0.0, start));
+    auto add = [&](std::shared_ptr<const StereoBuffer> audio, int stream) {
+        if (audio && !audio->empty())
+            program->sources.push_back({std::move(audio), stream, from});
+    };
+    switch (mode) {
+    case MM_PLAY_TAKE:
+        if (m_voices[kStreamMelodyTake])
+            add(MonoToStereo(*m_voices[kStreamMelodyTake]), kStreamMelodyTake);
+        break;
+    case MM_PLAY_BASE:
+        add(m_rendered[kStreamBaseAccompaniment], kStreamBaseAccompaniment);
+        add(VoiceWithEffects(kStreamMelodyTake), kStreamMelodyTake);
+        break;
+    case MM_PLAY_SONG:
+        add(m_rendered[kStreamFullAccompaniment], kStreamFullAccompaniment);
+        add(VoiceWithEffects(kStreamVoice), kStreamVoice);
+        break;
+    case MM_PLAY_FX_PREVIEW: {
+        int stream = m_voices[kStreamVoice] && !m_voices[kStreamVoice]->empty() ? kStreamVoice : kStreamMelodyTake;
+        add(VoiceWithEffects(stream), stream);
+        break;
+    }
+    case MM_PLAY_TEMPO:
+        program->clicks = std::make_shared<const StereoBuffer>(MakeClickBar(m_time));
+        program->clickEnd = -1;
+        break;
+    default: return MM_ERR_FAIL;
+    }
+    if (mode != MM_PLAY_TEMPO) {
+        std::int64_t end = 0;
+        for (const PlaybackProgram::Source& s : program->sources)
+            end = std::max(end, static_cast<std::int64_t>(StereoFrames(*s.audio)) - from);
+        if (end <= 0)
+            return MM_ERR_NOTHING;
+        program->endFrame = end;
+    }
+    auto run = std::make_unique<Run>();
+    run->kind = RunKind::Play;
+    run->window = window;
+    run->mode = mode;
+    m_lastPlayWindow = window;
+    int error = StartRun(std::move(run), program, false);
+    if (error != 0)
+        RestartLiveLocked();
+    return error;
+}
+
+int Engine::PlayStyleDemo(const std::uint8_t* midi, std::size_t size, int tempo)
+{
+    std::lock_guard<std::recursive_mutex> guard(m_lock);
+    StopRunLocked(true);
+    if (!midi || size == 0 || tempo < 0 || tempo > 400)
+        return MM_ERR_FAIL;
+    if (!m_renderer)
+        return MM_ERR_UNSUPPORTED;
+    auto audio = m_renderer->Render(midi, size, tempo, 600.0);
+    if (!audio || audio->empty())
+        return MM_ERR_FORMAT;
+    auto program = std::make_shared<PlaybackProgram>();
+    program->endFrame = static_cast<std::int64_t>(StereoFrames(*audio));
+    program->sources.push_back({std::make_shared<const StereoBuffer>(std::move(*audio)), kStreamOutput, 0});
+    auto run = std::make_unique<Run>();
+    run->kind = RunKind::Demo;
+    run->window = m_lastPlayWindow;
+    int error = StartRun(std::move(run), program, false);
+    if (error != 0)
+        RestartLiveLocked();
+    return error;
+}
+
+int Engine::RecordTest(int deviceId, int input, MDP_Window window)
+{
+    std::lock_guard<std::recursive_mutex> guard(m_lock);
+    StopRunLocked(true);
+    int savedId = m_deviceId, savedInput = m_input;
+    std::string savedName = m_deviceName;
+    m_deviceId = deviceId;
+    m_input = input;
+    m_deviceName.clear();
+    std::vector<DeviceEntry> devices = Devices();
+    bool known = std::any_of(devices.begin(), devices.end(), [deviceId](const DeviceEntry& d) { return d.id == deviceId; });
+    int error = MM_ERR_NODEVICE;
+    if (known) {
+        auto program = std::make_shared<PlaybackProgram>();
+        program->capture = true;
+        auto run = std::make_unique<Run>();
+        run->kind = RunKind::Test;
+        run->window = window;
+        error = StartRun(std::move(run), program, true);
+    }
+    // The test does not change the device chosen for recording.
+    m_deviceId = savedId;
+    m_input = savedInput;
+    m_deviceName = savedName;
+    return error;
+}
+
+// ---- Live keyboard ----------------------------------------------------------
+
+void Engine::RestartLiveLocked()
+{
+    if (!m_live || m_run)
+        return;
+    auto program = std::make_shared<PlaybackProgram>();
+    auto run = std::make_unique<Run>();
+    run->kind = RunKind::Live;
+    StartRun(std::move(run), program, false);
+}
+
+int Engine::CreateLiveStream()
+{
+    std::lock_guard<std::recursive_mutex> guard(m_lock);
+    if (!m_renderer)
+        return MM_ERR_UNSUPPORTED;
+    auto synth = SoundFontSynth::Load(m_renderer->Path(), true);
+    if (!synth)
+        return MM_ERR_FAIL;
+    bool idleLive = m_run && m_run->kind == RunKind::Live;
+    if (idleLive)
+        StopRunLocked(false);
+    if (m_live && m_run)
+        m_retiredLive.push_back(std::move(m_live)); // still sounding in the current run
+    m_live = std::move(synth);
+    RestartLiveLocked();
+    return m_run && m_run->program->live == m_live->Synth() ? 0 : (m_run ? 0 : MM_ERR_CANTOPEN);
+}
+
+int Engine::FreeLiveStream()
+{
+    std::lock_guard<std::recursive_mutex> guard(m_lock);
+    if (!m_live)
+        return 0;
+    if (m_run && m_run->kind == RunKind::Live)
+        StopRunLocked(false);
+    if (m_run)
+        m_retiredLive.push_back(std::move(m_live));
+    m_live.reset();
+    return 0;
+}
+
+int Engine::LiveNote(int note, bool on)
+{
+    std::lock_guard<std::recursive_mutex> guard(m_lock);
+    if (note < 0 || note > 127 || !m_live || !m_run || m_run->program->live != m_live->Synth())
+        return MM_ERR_FAIL;
+    return m_run->processor->Post(Command{on ? Command::NoteOn : Command::NoteOff, note, 0}) ? 0 : MM_ERR_BUSY_ENGINE;
+}
+
+} // namespace melodrift::sonobox

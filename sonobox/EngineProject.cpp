@@ -1,0 +1,151 @@
+#include <algorithm>
+#include <fstream>
+
+#include "Engine.h"
+#include "ProjectBlock.h"
+#include "Sonobox.h"
+#include "SoundFile.h"
+
+namespace melodrift::sonobox {
+namespace {
+
+// Reads size bytes at offset (size < 0: to the end); nullopt when the range
+// does not lie inside the file.
+std::optional<std::vector<std::uint8_t>> ReadRange(const std::string& path, std::int64_t offset, std::int64_t size)
+{
+    std::ifstream file(path, std::ios::binary | std::ios::ate);
+    if (!file || offset < 0)
+        return std::nullopt;
+    std::int64_t length = file.tellg();
+    if (offset > length || (size >= 0 && size > length - offset))
+        return std::nullopt;
+    std::int64_t n = size >= 0 ? size : length - offset;
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(n));
+    file.seekg(offset);
+    file.read(reinterpret_cast<char*>(bytes.data()), n);
+    if (file.gcount() != n)
+        return std::nullopt;
+    return bytes;
+}
+
+} // namespace
+
+int Engine::SaveProject(const std::string& path)
+{
+    std::lock_guard<std::recursive_mutex> guard(m_lock);
+    ProjectBlock block;
+    block.tempo = m_time.tempo;
+    block.metre = m_time.metre;
+    std::copy(m_volumes.begin(), m_volumes.end(), block.volumes.begin());
+    for (std::size_t i = 0; i < VoiceEffects::kIds.size(); ++i)
+        block.effects[i] = m_effects.Get(VoiceEffects::kIds[i]);
+    for (int stream : {kStreamMelodyTake, kStreamVoice}) {
+        const auto& voice = m_voices[static_cast<std::size_t>(stream)];
+        if (!voice || voice->empty())
+            continue;
+        ProjectBlock::Take take;
+        take.stream = static_cast<std::uint32_t>(stream);
+        take.samples = static_cast<std::uint32_t>(voice->size());
+        take.flac = EncodeFlac(*voice);
+        if (take.flac.empty())
+            return MM_ERR_IO;
+        block.takes.push_back(std::move(take));
+    }
+    block.segments = m_segments;
+    std::vector<std::uint8_t> bytes = SerializeProjectBlock(block);
+    std::int64_t start = 0;
+    {
+        std::fstream file(path, std::ios::binary | std::ios::in | std::ios::out | std::ios::ate);
+        if (!file)
+            return MM_ERR_IO;
+        start = file.tellp();
+        file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        if (!file)
+            return MM_ERR_IO;
+    }
+    std::int32_t recogniser = 0;
+    if (m_recogniser->Ready() && m_haveMelody)
+        recogniser = std::max(0, m_recogniser->SaveProject(path.c_str()));
+    if (recogniser > 0) {
+        std::fstream file(path, std::ios::binary | std::ios::in | std::ios::out);
+        file.seekp(start + static_cast<std::int64_t>(bytes.size() - kRecogniserSizeFromEnd));
+        auto value = static_cast<std::uint32_t>(recogniser);
+        unsigned char le[4] = {static_cast<unsigned char>(value), static_cast<unsigned char>(value >> 8),
+                               static_cast<unsigned char>(value >> 16), static_cast<unsigned char>(value >> 24)};
+        file.write(reinterpret_cast<const char*>(le), 4);
+        if (!file)
+            return MM_ERR_IO;
+    }
+    return static_cast<int>(bytes.size()) + recogniser;
+}
+
+int Engine::LoadProject(const std::string& path, std::int64_t offset)
+{
+    std::lock_guard<std::recursive_mutex> guard(m_lock);
+    StopRunLocked(false);
+    for (auto& voice : m_voices)
+        voice.reset();
+    for (int s : {kStreamBaseAccompaniment, kStreamFullAccompaniment}) {
+        m_rendered[static_cast<std::size_t>(s)].reset();
+        m_midi[static_cast<std::size_t>(s)].clear();
+    }
+    m_segments.clear();
+    m_haveMelody = false;
+    auto bytes = ReadRange(path, offset, -1);
+    if (!bytes)
+        return MM_ERR_IO;
+    std::size_t blockBytes = 0;
+    auto block = ParseProjectBlock(bytes->data(), bytes->size(), &blockBytes);
+    if (!block)
+        return MM_ERR_FORMAT;
+    std::array<std::shared_ptr<const MonoBuffer>, kStreamCount> voices{};
+    for (const ProjectBlock::Take& take : block->takes) {
+        if (take.stream != kStreamMelodyTake && take.stream != kStreamVoice)
+            return MM_ERR_FORMAT;
+        auto samples = DecodeMonoMemory(take.flac.data(), take.flac.size());
+        if (!samples || samples->size() != take.samples)
+            return MM_ERR_FORMAT;
+        voices[take.stream] = std::make_shared<const MonoBuffer>(std::move(*samples));
+    }
+    m_voices = voices;
+    m_segments = block->segments;
+    if (m_voices[kStreamMelodyTake] && m_recogniser->Ready()) {
+        std::int32_t read = 0;
+        if (block->recogniserBytes > 0)
+            read = m_recogniser->LoadProject(path.c_str(), static_cast<std::int32_t>(offset + static_cast<std::int64_t>(blockBytes)), 0);
+        if (read > 0)
+            m_haveMelody = true;
+        else
+            m_haveMelody = Recognise(*m_voices[kStreamMelodyTake]).barCount > 0; // rebuild what was lost
+    }
+    return m_voices[kStreamVoice] ? 1 : 0;
+}
+
+int Engine::LoadOldTake(int stream, const std::string& path, std::int64_t offset, std::int64_t size)
+{
+    std::lock_guard<std::recursive_mutex> guard(m_lock);
+    if (size <= 0)
+        return MM_ERR_FAIL;
+    auto bytes = ReadRange(path, offset, size);
+    if (!bytes)
+        return MM_ERR_IO;
+    auto samples = DecodeMonoMemory(bytes->data(), bytes->size());
+    if (!samples)
+        return MM_ERR_FORMAT;
+    m_voices[static_cast<std::size_t>(stream)] = std::make_shared<const MonoBuffer>(std::move(*samples));
+    return static_cast<int>(size);
+}
+
+int Engine::LoadOldAnalysis(const std::string& path, std::int64_t offset, std::uint32_t version)
+{
+    std::lock_guard<std::recursive_mutex> guard(m_lock);
+    if (!m_recogniser->Ready())
+        return MM_ERR_UNSUPPORTED;
+    int read = m_recogniser->LoadAnalysis(path.c_str(), static_cast<std::int32_t>(offset), static_cast<std::int32_t>(version));
+    if (read <= 0)
+        return MM_ERR_FORMAT;
+    m_haveMelody = true;
+    return read;
+}
+
+} // namespace melodrift::sonobox

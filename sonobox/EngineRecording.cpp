@@ -1,0 +1,157 @@
+#include <algorithm>
+#include <cmath>
+
+#include "Engine.h"
+#include "EngineRun.h"
+#include "Sonobox.h"
+
+namespace melodrift::sonobox {
+namespace {
+
+// A stereo copy of a mono voice with [from, to) silenced (to < 0: to the end):
+// what the singer hears of the old take while a part of it is replaced.
+std::shared_ptr<const StereoBuffer> MutedStereo(const MonoBuffer& voice, std::int64_t from, std::int64_t to)
+{
+    auto stereo = std::make_shared<StereoBuffer>(voice.size() * 2);
+    for (std::size_t i = 0; i < voice.size(); ++i) {
+        auto k = static_cast<std::int64_t>(i);
+        bool muted = k >= from && (to < 0 || k < to);
+        (*stereo)[i * 2] = (*stereo)[i * 2 + 1] = muted ? 0.0f : voice[i];
+    }
+    return stereo;
+}
+
+// Writes captured input into target over [from, to) of the timeline (to < 0:
+// as far as the input goes), growing target as needed.
+void Overwrite(MonoBuffer& target, const MonoBuffer& captured, std::int64_t origin, std::int64_t from, std::int64_t to)
+{
+    std::int64_t end = origin + static_cast<std::int64_t>(captured.size());
+    if (to >= 0)
+        end = std::min(end, to);
+    from = std::max<std::int64_t>({from, origin, 0});
+    if (end <= from)
+        return;
+    if (static_cast<std::int64_t>(target.size()) < end)
+        target.resize(static_cast<std::size_t>(end), 0.0f);
+    for (std::int64_t t = from; t < end; ++t)
+        target[static_cast<std::size_t>(t)] = captured[static_cast<std::size_t>(t - origin)];
+}
+
+} // namespace
+
+int Engine::Record(MDP_Window window, double start, double punchIn, double punchOut, int mode)
+{
+    std::lock_guard<std::recursive_mutex> guard(m_lock);
+    if (mode < MM_RECORD_MELODY || mode > MM_RECORD_FINAL || !std::isfinite(start) || !std::isfinite(punchIn) ||
+        !std::isfinite(punchOut))
+        return MM_ERR_FAIL;
+    StopRunLocked(true);
+    auto run = std::make_unique<Run>();
+    run->kind = RunKind::Record;
+    run->window = window;
+    run->mode = mode;
+    // Open ends: -1 on the record screen, 0 on the complete screen.
+    auto isOpen = [mode](double v) { return mode == MM_RECORD_FINAL ? v <= 0 : v < 0; };
+    run->startSample = m_time.BarToSample(std::max(0.0, start));
+    run->punchIn = isOpen(punchIn) ? -1 : m_time.BarToSample(punchIn);
+    run->punchOut = isOpen(punchOut) ? -1 : m_time.BarToSample(punchOut);
+    if (run->punchIn >= 0 && run->punchOut >= 0 && run->punchOut <= run->punchIn)
+        return MM_ERR_FAIL;
+    const auto& take = m_voices[kStreamMelodyTake];
+    if (mode == MM_RECORD_FINAL)
+        run->partial = true;
+    else
+        run->partial = take && !take->empty() && (start > 0 || run->punchIn >= 0 || run->punchOut >= 0);
+
+    auto program = std::make_shared<PlaybackProgram>();
+    program->capture = true;
+    std::int64_t countIn = 0;
+    if (mode != MM_RECORD_FINAL && !run->partial) {
+        countIn = static_cast<std::int64_t>(m_time.SamplesPerBar() + 0.5);
+        program->clicks = std::make_shared<const StereoBuffer>(MakeClickBar(m_time));
+        program->clickEnd = countIn;
+    }
+    std::int64_t sourceStart = run->startSample - countIn;
+    std::int64_t muteFrom = run->punchIn >= 0 ? run->punchIn : run->startSample;
+    if (mode == MM_RECORD_MELODY_ACC && m_rendered[kStreamBaseAccompaniment])
+        program->sources.push_back({m_rendered[kStreamBaseAccompaniment], kStreamBaseAccompaniment, sourceStart});
+    if (mode != MM_RECORD_FINAL && run->partial)
+        program->sources.push_back({MutedStereo(*take, muteFrom, run->punchOut), kStreamMelodyTake, sourceStart});
+    if (mode == MM_RECORD_FINAL) {
+        const auto& accompaniment = m_rendered[kStreamFullAccompaniment];
+        if (accompaniment) {
+            program->sources.push_back({accompaniment, kStreamFullAccompaniment, sourceStart});
+            program->endFrame = static_cast<std::int64_t>(StereoFrames(*accompaniment)) - run->startSample;
+            if (program->endFrame <= 0)
+                return MM_ERR_NOTHING;
+        }
+        if (const auto& voice = m_voices[kStreamVoice])
+            program->sources.push_back({MutedStereo(*voice, muteFrom, run->punchOut), kStreamVoice, sourceStart});
+    }
+
+    int error = 0;
+    run->device = OpenDevice(true, &error);
+    if (!run->device)
+        return error;
+    run->latencyMs = static_cast<int>(std::lround(run->device->LatencyMs()));
+    run->origin = run->startSample - countIn - MsToSamples(run->latencyMs);
+    if (mode != MM_RECORD_FINAL && !run->partial && run->startSample == 0) {
+        run->analyser = std::make_unique<TakeAnalyser>(*m_recogniser, m_analysis);
+        if (!run->analyser->Begin(m_time.tempo, m_time.metre))
+            run->analyser.reset();
+    }
+    error = StartRun(std::move(run), program, true);
+    if (error != 0)
+        RestartLiveLocked();
+    return error;
+}
+
+void Engine::CommitRecording(Run& run)
+{
+    MonoBuffer captured = std::move(run.captured);
+    run.captured.clear();
+    if (run.mode == MM_RECORD_FINAL)
+        CommitFinalTake(run, captured);
+    else
+        CommitMelodyTake(run, std::move(captured));
+}
+
+void Engine::CommitMelodyTake(Run& run, MonoBuffer captured)
+{
+    MonoBuffer take;
+    if (run.partial && m_voices[kStreamMelodyTake])
+        take = *m_voices[kStreamMelodyTake];
+    else
+        take.clear();
+    std::int64_t from = run.partial && run.punchIn >= 0 ? std::max(run.punchIn, run.startSample) : run.startSample;
+    Overwrite(take, captured, run.origin, from, run.partial ? run.punchOut : -1);
+    Recognition recognition;
+    if (run.analyser && run.origin <= 0) {
+        std::size_t skip = std::min(captured.size(), static_cast<std::size_t>(-run.origin));
+        recognition = run.analyser->Finish(captured.data() + skip, captured.size() - skip);
+    } else {
+        recognition = Recognise(take);
+    }
+    // The melody's first bar becomes the take's first bar.
+    auto trim = static_cast<std::size_t>(
+        std::min<double>(std::max(0, recognition.leadInBars) * m_time.SamplesPerBar(), static_cast<double>(take.size())));
+    take.erase(take.begin(), take.begin() + static_cast<std::ptrdiff_t>(trim));
+    m_voices[kStreamMelodyTake] = std::make_shared<const MonoBuffer>(std::move(take));
+    if (!run.partial) {
+        m_voices[kStreamVoice].reset();
+        m_segments.clear();
+    }
+    m_haveMelody = recognition.barCount > 0;
+    PostTakeRecognised(run.window, recognition, run.latencyMs);
+}
+
+void Engine::CommitFinalTake(Run& run, const MonoBuffer& captured)
+{
+    MonoBuffer voice = m_voices[kStreamVoice] ? *m_voices[kStreamVoice] : MonoBuffer();
+    std::int64_t from = run.punchIn >= 0 ? std::max(run.punchIn, run.startSample) : run.startSample;
+    Overwrite(voice, captured, run.origin, from, run.punchOut);
+    m_voices[kStreamVoice] = std::make_shared<const MonoBuffer>(std::move(voice));
+    PostTakeRecognised(run.window, Recognition{}, run.latencyMs);
+}
+
+} // namespace melodrift::sonobox

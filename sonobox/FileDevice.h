@@ -1,0 +1,47 @@
+#pragma once
+
+#include <atomic>
+#include <optional>
+#include <string>
+#include <thread>
+
+#include "AudioDevice.h"
+#include "AudioFormat.h"
+
+namespace melodrift::sonobox {
+
+// Where the file-backed device reads and writes.
+struct FileDeviceSpec {
+    std::string input;  // WAV used as the microphone; empty: silence
+    std::string output; // WAV receiving the speaker; empty: discarded
+    bool realtime = false;
+};
+
+// Parses "file:<in>[;out=<out>][;realtime]" or "null"; nullopt for
+// anything else.
+std::optional<FileDeviceSpec> ParseFileDeviceSpec(const std::string& text);
+
+// The device without hardware: the microphone is a WAV file (then silence),
+// the speaker a WAV file or nothing. Runs as fast as the consumer of the
+// captured input keeps up, or in real time when asked.
+class FileDevice final : public AudioDevice {
+public:
+    explicit FileDevice(FileDeviceSpec spec);
+    ~FileDevice() override;
+
+    int Start(AudioProcessor& processor) override;
+    void Stop() override;
+    bool InputEnded() const override { return m_inputEnded.load(); }
+    double LatencyMs() const override { return 0.0; }
+
+private:
+    void Run(AudioProcessor& processor);
+
+    FileDeviceSpec m_spec;
+    MonoBuffer m_input;
+    std::thread m_thread;
+    std::atomic<bool> m_stop{false};
+    std::atomic<bool> m_inputEnded{false};
+};
+
+} // namespace melodrift::sonobox

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "AudioFormat.h"
+
+typedef struct _fluid_synth_t fluid_synth_t;
+
+namespace melodrift::sonobox {
+
+// What one run of the device plays. Built before the run and never changed
+// during it, so the audio callback reads it without locks.
+struct PlaybackProgram {
+    struct Source {
+        std::shared_ptr<const StereoBuffer> audio;
+        int stream = kStreamOutput;   // whose volume and level apply
+        std::int64_t startFrame = 0;  // frame of audio heard at output frame 0
+    };
+    std::vector<Source> sources;
+    // Output frames from which the program is over (-1: runs until stopped).
+    std::int64_t endFrame = -1;
+    // A click pattern repeated from output frame 0 until clickEnd (-1: ever).
+    std::shared_ptr<const StereoBuffer> clicks;
+    std::int64_t clickEnd = 0;
+    // Input is captured (recording or input test).
+    bool capture = false;
+    // The live keyboard's synthesiser, rendered on the audio thread only.
+    fluid_synth_t* live = nullptr;
+};
+
+} // namespace melodrift::sonobox

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "AudioFormat.h"
+
+namespace melodrift::sonobox {
+
+// Reading and writing audio through libsndfile. Everything read comes back as
+// mono at kSampleRate (channels averaged, other rates converted linearly).
+
+std::optional<MonoBuffer> ReadMonoFile(const std::string& path);
+std::optional<MonoBuffer> DecodeMonoMemory(const std::uint8_t* data, std::size_t size);
+
+// Lossless compression of a take for the project block.
+std::vector<std::uint8_t> EncodeFlac(const MonoBuffer& samples);
+
+// Whether this libsndfile can write MP3.
+bool CanWriteMp3();
+
+enum class FileKind { Wav, Mp3 };
+
+// Writes interleaved audio in blocks. progress(done, total) is called after
+// every block and returns false to stop; the file is then incomplete and the
+// caller removes it. Returns true when everything was written.
+bool WriteAudioFile(const std::string& path, FileKind kind, const float* interleaved, std::size_t frames,
+                    int channels, const std::function<bool(std::size_t, std::size_t)>& progress);
+
+// Linear-interpolation rate conversion of mono audio.
+MonoBuffer Resample(const MonoBuffer& input, int fromRate, int toRate);
+
+} // namespace melodrift::sonobox

@@ -9,6 +9,8 @@ namespace pitchlore {
 
 namespace {
 
+constexpr double kMaxPitch = 1000.0;
+
 bool readTrack(ByteReader& in, uint32_t frames, std::vector<double>& track)
 {
     track.resize(frames);
@@ -19,6 +21,19 @@ bool readTrack(ByteReader& in, uint32_t frames, std::vector<double>& track)
 }
 
 int32_t saneKey(int32_t key) { return key >= 0 && key <= 11 ? key : -1; }
+
+// Values no estimator produces are read as unvoiced frames, so that the
+// segmentation never meets infinities or absurd pitches from a file.
+void sanitiseFrames(std::vector<double>& amplitude, std::vector<double>& pitch)
+{
+    for (size_t i = 0; i < pitch.size(); ++i) {
+        bool sane = std::isfinite(pitch[i]) && pitch[i] <= kMaxPitch && std::isfinite(amplitude[i]);
+        if (!sane || pitch[i] < 0) {
+            pitch[i] = -1.0;
+            amplitude[i] = sane ? amplitude[i] : 0.0;
+        }
+    }
+}
 
 }  // namespace
 
@@ -72,6 +87,7 @@ std::optional<AnalysisBlock> AnalysisBlock::read(std::span<const uint8_t> bytes,
             if (!readTrack(in, frames, b.m_amplitude) || !readTrack(in, frames, b.m_frequency) ||
                 !readTrack(in, frames, b.m_pitch) || !in.get(b.m_loudest) || !in.get(b.m_leadInLevel))
                 return std::nullopt;
+            sanitiseFrames(b.m_amplitude, b.m_pitch);
         }
         if (!in.get(b.m_noteCount) || b.m_noteCount < 0)
             return std::nullopt;
@@ -83,7 +99,7 @@ std::optional<AnalysisBlock> AnalysisBlock::read(std::span<const uint8_t> bytes,
             for (NoteRecord& note : b.m_notes) {
                 in.get(note.pitch);
                 in.get(note.frames);
-                if (!std::isfinite(note.pitch) || note.pitch < 0)
+                if (!std::isfinite(note.pitch) || note.pitch < 0 || note.pitch > kMaxPitch)
                     note.pitch = -1.0f;
                 if (note.frames < 0)
                     note.frames = 0;

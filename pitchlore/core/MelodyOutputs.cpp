@@ -13,8 +13,8 @@ constexpr uint8_t kRest = 128;
 
 uint8_t noteNumber(double pitch)
 {
-    long n = static_cast<long>(pitch + 0.5);
-    return static_cast<uint8_t>(std::clamp(n, 0L, 127L));
+    double n = std::clamp(std::trunc(pitch + 0.5), 0.0, 127.0);
+    return static_cast<uint8_t>(n);
 }
 
 }  // namespace

@@ -31,9 +31,10 @@ int32_t Quantiser::alignFirstNote(NoteRecords& notes) const
     NoteRecord& first = notes.front();
     if (!first.isRest())
         return 0;
-    while (first.frames > m_bar) {
-        first.frames -= m_bar;
-        ++bars;
+    if (first.frames > m_bar) {
+        // As many whole bars as leave the rest longer than nothing.
+        bars = (first.frames - 1) / m_bar;
+        first.frames -= bars * m_bar;
     }
     if (m_half + first.frames > m_bar && notes.size() > 1) {
         // The note came in just before the bar line: start it on the line.
@@ -72,7 +73,8 @@ void Quantiser::roundLengths(NoteRecords& notes) const
         if (k > 0 && note.isRest() && notes[k - 1].isRest()) {
             // Rounding removed the note between two rests: join them and
             // round the joined rest again with the carry as it stands.
-            notes[k - 1].frames += note.frames;
+            notes[k - 1].frames = static_cast<int32_t>(
+                std::min<int64_t>(static_cast<int64_t>(notes[k - 1].frames) + note.frames, INT32_MAX));
             notes.erase(notes.begin() + static_cast<std::ptrdiff_t>(k));
             --k;
             continue;
@@ -104,9 +106,13 @@ void Quantiser::splitLongNotes(NoteRecords& notes, uint32_t unit, uint32_t frame
     if (unit > 0 && limit >= unit)
         limit -= limit % unit;
     limit = std::max<int64_t>(limit, 1);
+    // Past this many pieces a note is capped: no melody holds hours of one
+    // note, and a damaged file must not turn one record into millions.
+    constexpr int kMaxPieces = 64;
     NoteRecords out;
     out.reserve(notes.size());
     for (NoteRecord note : notes) {
+        note.frames = static_cast<int32_t>(std::min<int64_t>(note.frames, limit * kMaxPieces));
         while (note.frames > limit) {
             out.push_back(NoteRecord{note.pitch, static_cast<int32_t>(limit)});
             note.frames -= static_cast<int32_t>(limit);

@@ -1,0 +1,265 @@
+// The client facing a server that misbehaves: a datagram relay between them
+// drops, reorders and forges replies.
+#include "Loopback.h"
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <deque>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+using namespace loopback;
+using namespace melodrift::tidelink;
+
+namespace {
+
+enum class Fault { Drop, WrongSequenceFirst, WrongIdFirst, GarbageFirst, OversizedFirst, Blackhole };
+
+class FaultRelay {
+public:
+    explicit FaultRelay(uint16_t serverPort)
+    {
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        m_front = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        ::bind(m_front, reinterpret_cast<sockaddr*>(&a), sizeof a);
+        socklen_t len = sizeof a;
+        ::getsockname(m_front, reinterpret_cast<sockaddr*>(&a), &len);
+        m_port = ntohs(a.sin_port);
+        a.sin_port = htons(serverPort);
+        m_back = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        ::connect(m_back, reinterpret_cast<sockaddr*>(&a), sizeof a);
+        m_thread = std::thread([this] { Run(); });
+    }
+    ~FaultRelay()
+    {
+        m_stop = true;
+        m_thread.join();
+        ::close(m_front);
+        ::close(m_back);
+    }
+    uint16_t Port() const { return m_port; }
+
+    // The next reply with this id suffers the fault.
+    void Plan(uint16_t replyId, Fault fault)
+    {
+        std::lock_guard lock(m_lock);
+        m_plans.push_back({replyId, fault, 0});
+    }
+    // The fault hits the n-th reply with this id (0 = the next).
+    void PlanAfter(uint16_t replyId, Fault fault, int skip)
+    {
+        std::lock_guard lock(m_lock);
+        m_plans.push_back({replyId, fault, skip});
+    }
+    int Requests(uint16_t id)
+    {
+        std::lock_guard lock(m_lock);
+        return m_requests[id];
+    }
+
+private:
+    struct PlanEntry {
+        uint16_t id;
+        Fault fault;
+        int skip;
+    };
+
+    void ToClient(const uint8_t* data, size_t size)
+    {
+        ::sendto(m_front, data, size, 0, reinterpret_cast<sockaddr*>(&m_client), sizeof m_client);
+    }
+
+    void Relay(std::vector<uint8_t> reply)
+    {
+        uint16_t id = uint16_t(reply[6] << 8 | reply[7]);
+        std::optional<Fault> fault;
+        {
+            std::lock_guard lock(m_lock);
+            if (m_blackhole)
+                return;
+            for (auto it = m_plans.begin(); it != m_plans.end(); ++it) {
+                if (it->id != id)
+                    continue;
+                if (it->skip-- > 0)
+                    break;
+                fault = it->fault;
+                m_plans.erase(it);
+                break;
+            }
+        }
+        if (!fault) {
+            ToClient(reply.data(), reply.size());
+            return;
+        }
+        std::vector<uint8_t> forged = reply;
+        switch (*fault) {
+        case Fault::Drop: return;
+        case Fault::Blackhole: {
+            std::lock_guard lock(m_lock);
+            m_blackhole = true;
+            return;
+        }
+        case Fault::WrongSequenceFirst: forged[5] ^= 0x01; break;
+        case Fault::WrongIdFirst: forged[7] = uint8_t(forged[7] + 2); break;
+        case Fault::GarbageFirst: forged[0] = 0x00; break;
+        case Fault::OversizedFirst:
+            forged.resize(8192, 0);
+            forged[2] = uint8_t((8183 + 8) >> 8);
+            forged[3] = uint8_t(8183 + 8);
+            break;
+        }
+        ToClient(forged.data(), forged.size());
+        ToClient(reply.data(), reply.size());
+    }
+
+    void Run()
+    {
+        uint8_t buffer[9000];
+        while (!m_stop) {
+            pollfd p[2] = {{m_front, POLLIN, 0}, {m_back, POLLIN, 0}};
+            if (::poll(p, 2, 20) <= 0)
+                continue;
+            if (p[0].revents & POLLIN) {
+                socklen_t len = sizeof m_client;
+                ssize_t n = ::recvfrom(m_front, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&m_client), &len);
+                if (n >= 10) {
+                    std::lock_guard lock(m_lock);
+                    m_requests[uint16_t(buffer[6] << 8 | buffer[7])]++;
+                }
+                if (n > 0)
+                    ::send(m_back, buffer, size_t(n), 0);
+            }
+            if (p[1].revents & POLLIN) {
+                ssize_t n = ::recv(m_back, buffer, sizeof buffer, 0);
+                if (n >= 10)
+                    Relay(std::vector<uint8_t>(buffer, buffer + n));
+            }
+        }
+    }
+
+    int m_front = -1, m_back = -1;
+    uint16_t m_port = 0;
+    sockaddr_in m_client{};
+    std::atomic<bool> m_stop{false};
+    std::mutex m_lock;
+    std::deque<PlanEntry> m_plans;
+    std::map<uint16_t, int> m_requests;
+    bool m_blackhole = false;
+    std::thread m_thread;
+};
+
+class LogLines {
+public:
+    LogLines() { MDP_SetDebugSink(&LogLines::Collect, this); }
+    ~LogLines() { MDP_SetDebugSink(nullptr, nullptr); }
+    bool Contains(const std::string& text)
+    {
+        std::lock_guard lock(m_lock);
+        for (const std::string& l : m_lines)
+            if (l.find(text) != std::string::npos)
+                return true;
+        return false;
+    }
+
+private:
+    static void Collect(const char* line, void* self)
+    {
+        auto* me = static_cast<LogLines*>(self);
+        std::lock_guard lock(me->m_lock);
+        me->m_lines.emplace_back(line);
+    }
+    std::mutex m_lock;
+    std::vector<std::string> m_lines;
+};
+
+class FaultTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        server = std::make_unique<ServerHarness>(true, false);
+        server->AddUser("alice", "secret");
+        relay = std::make_unique<FaultRelay>(server->Port());
+        client = std::make_unique<ClientHarness>(relay->Port());
+        ASSERT_TRUE(client->StartGreeted());
+        ASSERT_TRUE(client->service->UsesUdp());
+    }
+    void TearDown() override
+    {
+        client.reset();
+        relay.reset();
+        server.reset();
+    }
+
+    LogLines log;
+    PostBox posts;
+    std::unique_ptr<ServerHarness> server;
+    std::unique_ptr<FaultRelay> relay;
+    std::unique_ptr<ClientHarness> client;
+};
+
+TEST_F(FaultTest, ForgedRepliesAreDroppedAndTheRealOneIsTaken)
+{
+    struct Case {
+        Fault fault;
+        const char* logged;
+    };
+    const Case cases[] = {
+        {Fault::WrongSequenceFirst, "读取网络消息失败：无效的序列号"},
+        {Fault::WrongIdFirst, "读取网络消息失败：无效的响应消息 respect 22, get 24"},
+        {Fault::GarbageFirst, "读取网络消息失败：无效的消息头 0 6E"},
+        {Fault::OversizedFirst, "读取网络消息失败：无效的消息体长度 len=8183"},
+    };
+    int asked = relay->Requests(kLogin);
+    for (const Case& c : cases) {
+        relay->Plan(kLogin + 1, c.fault);
+        CS_UserRecord user = User("alice", "secret");
+        EXPECT_EQ(client->service->Login(&user, true), 0) << c.logged;
+        EXPECT_TRUE(log.Contains(c.logged)) << c.logged;
+        client->service->Logoff();
+    }
+    EXPECT_EQ(relay->Requests(kLogin) - asked, 4) << "a forged reply costs no retry";
+}
+
+TEST_F(FaultTest, LostReplyIsRetriedWithTheSameSequence)
+{
+    relay->Plan(kRegister + 1, Fault::Drop);
+    CS_UserRecord user = User("dora", "pw");
+    ASSERT_EQ(client->service->Register(&user), 0);
+    EXPECT_EQ(relay->Requests(kRegister), 2);
+    EXPECT_TRUE(server->db->FindUser("dora").has_value())
+        << "the retry was answered from the first registration, not refused as a taken name";
+}
+
+TEST_F(FaultTest, ServerGoneMidTransferEndsTheDownloadWithoutStoring)
+{
+    server->Publish(8, "Long", 5000); // five chunks
+    relay->PlanAfter(kFetchChunk + 1, Fault::Blackhole, 2);
+    auto started = std::chrono::steady_clock::now();
+    int32_t result = client->service->DownloadStyle(8, nullptr);
+    EXPECT_TRUE(result == CS_ERR_TIMEOUT || result == -1) << result;
+    EXPECT_TRUE(client->store.Data(8).empty());
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(10));
+}
+
+TEST(FaultUnreachable, NoServerMeansTimeoutNotAHang)
+{
+    LogLines log;
+    uint16_t port = 0;
+    {
+        ServerHarness gone(true, true); // take a free port, then let it go
+        port = gone.Port();
+    }
+    ClientHarness client(port);
+    client.service->Start();
+    CS_UserRecord user = User("alice", "secret");
+    EXPECT_EQ(client.service->Login(&user, true), CS_ERR_TIMEOUT);
+    EXPECT_FALSE(client.service->Connected());
+    EXPECT_TRUE(Eventually([&] { return log.Contains("Who release the connected semaphore?"); }));
+    EXPECT_EQ(client.service->Register(&user), -1) << "not greeted";
+}
+
+} // namespace

@@ -55,9 +55,9 @@ bool ResolveTidelink(void* lib, TidelinkTable& t)
 
 void Free(EngineTables& e, LibrarySlot slot)
 {
-    if (e.slots[slot]) {
-        MDP_FreeLibrary(e.slots[slot]);
-        e.slots[slot] = nullptr;
+    if (e.libraries[slot]) {
+        MDP_FreeLibrary(e.libraries[slot]);
+        e.libraries[slot] = nullptr;
     }
 }
 
@@ -66,21 +66,21 @@ void Free(EngineTables& e, LibrarySlot slot)
 int BindEngineLibraries()
 {
     EngineTables& e = Engines();
-    if (!(e.slots[kSlotSonobox] = Load("Sonobox.dll")))
+    if (!(e.libraries[kSlotSonobox] = Load("Sonobox.dll")))
         return 1;
-    if (!ResolveSonobox(e.slots[kSlotSonobox], e.mm))
+    if (!ResolveSonobox(e.libraries[kSlotSonobox], e.mm))
         return 2;
-    if (!(e.slots[kSlotArrangix] = Load("Arrangix.dll")))
+    if (!(e.libraries[kSlotArrangix] = Load("Arrangix.dll")))
         return 3;
-    if (!ResolveArrangix(e.slots[kSlotArrangix], e.sm) || e.sm.SM_Initialize() != 0)
+    if (!ResolveArrangix(e.libraries[kSlotArrangix], e.sm) || e.sm.SM_Initialize() != 0)
         return 4;
-    if (!(e.slots[kSlotTidelink] = Load("Tidelink.dll")))
+    if (!(e.libraries[kSlotTidelink] = Load("Tidelink.dll")))
         return 5;
-    if (!ResolveTidelink(e.slots[kSlotTidelink], e.cs))
+    if (!ResolveTidelink(e.libraries[kSlotTidelink], e.cs))
         return 6;
     char ignored[8];
-    if ((e.slots[kSlotGlyphmint] = MDP_LoadLibrary("Glyphmint.dll", ignored, sizeof ignored)))
-        e.qr.QR_Encode = reinterpret_cast<QR_Encode_fn>(MDP_GetSymbol(e.slots[kSlotGlyphmint], "QR_Encode"));
+    if ((e.libraries[kSlotGlyphmint] = MDP_LoadLibrary("Glyphmint.dll", ignored, sizeof ignored)))
+        e.qr.QR_Encode = reinterpret_cast<QR_Encode_fn>(MDP_GetSymbol(e.libraries[kSlotGlyphmint], "QR_Encode"));
     return 0;
 }
 

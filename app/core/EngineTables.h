@@ -63,7 +63,7 @@ struct EngineTables {
     ArrangixTable sm;
     TidelinkTable cs;
     GlyphmintTable qr;
-    void* slots[5] = {};
+    void* libraries[5] = {}; // slot 0: window of a running instance
 };
 
 // The process-wide tables. Tests overwrite members with their own functions.

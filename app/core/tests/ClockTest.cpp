@@ -63,7 +63,7 @@ TEST(Clock, PositionTexts)
         {true, 2, 75, 0, 61, "01:02:002"},   // 2/4: beats of 60
         {false, 0, 120, 1, 0, "00:02:000"},
         {false, 0, 120, 30, 60, "01:01:000"},
-        {false, 1, 75, 0, 20, "00:00:400"},  // 400 ms reads as 40 hundredths
+        {false, 1, 75, 0, 20, "00:00:040"},  // 400 ms: 40 hundredths, printed with three digits
         {false, 0, 60, 0, 1, "00:00:003"},   // 33 ms: three hundredths
     };
     for (const Case& c : cases) {

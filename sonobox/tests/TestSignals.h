@@ -1,0 +1,43 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "AudioFormat.h"
+
+namespace melodrift::sonobox::test {
+
+// One sung note: MIDI number (-1 rest) and length in beats.
+struct SungNote {
+    int midi;
+    double beats;
+};
+
+struct VoiceStyle {
+    double vibratoCents = 30; // depth of a 5.5 Hz vibrato
+    double noise = 0.0;       // white noise level against a 0.3 peak voice
+    unsigned seed = 1;
+};
+
+// A voice-like signal: a fundamental with falling harmonics, soft onsets,
+// vibrato and noise, at tempo, after leadBeats of silence.
+MonoBuffer SingMelody(const std::vector<SungNote>& notes, int tempo, double leadBeats, const VoiceStyle& style = {});
+
+MonoBuffer Sine(double hz, double seconds, double amplitude = 0.5);
+
+// Frequency of a (mostly) periodic signal from its zero crossings.
+double ZeroCrossingHz(const float* samples, std::size_t count, std::size_t stride = 1);
+
+double Rms(const float* samples, std::size_t count, std::size_t stride = 1);
+
+void WriteWav(const std::string& path, const MonoBuffer& samples);
+
+// A format-0 Standard MIDI File: tempo in bpm, notes (MIDI number, length in
+// quarters) played one after the other on channel 0 with a piano.
+std::vector<std::uint8_t> MakeMidiFile(int tempo, const std::vector<SungNote>& notes);
+
+// A fresh, empty folder under the system's temporary folder.
+std::string TempDir(const std::string& name);
+
+} // namespace melodrift::sonobox::test

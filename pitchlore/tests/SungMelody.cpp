@@ -107,20 +107,23 @@ void fft(std::vector<std::complex<double>>& a)
 
 }  // namespace
 
-std::vector<std::vector<float>> frames(const std::vector<float>& samples, int FFT, int hop)
+std::vector<std::vector<float>> frames(const std::vector<float>& samples, int FFT, double hop)
 {
     std::vector<double> window(static_cast<size_t>(FFT));
     for (int i = 0; i < FFT; ++i)
         window[static_cast<size_t>(i)] = 0.5 - 0.5 * std::cos(2 * std::numbers::pi * i / FFT);
     std::vector<std::vector<float>> out;
     std::vector<std::complex<double>> buf(static_cast<size_t>(FFT));
-    for (size_t start = 0; start + static_cast<size_t>(FFT) <= samples.size(); start += static_cast<size_t>(hop)) {
-        for (size_t i = 0; i < buf.size(); ++i)
-            buf[i] = samples[start + i] * window[i];
+    for (size_t i = 0;; ++i) {
+        size_t start = static_cast<size_t>(std::lround(i * hop));
+        if (start + static_cast<size_t>(FFT) > samples.size())
+            break;
+        for (size_t k = 0; k < buf.size(); ++k)
+            buf[k] = samples[start + k] * window[k];
         fft(buf);
         std::vector<float> mag(static_cast<size_t>(FFT / 2));
-        for (size_t i = 0; i < mag.size(); ++i)
-            mag[i] = static_cast<float>(std::abs(buf[i]));
+        for (size_t k = 0; k < mag.size(); ++k)
+            mag[k] = static_cast<float>(std::abs(buf[k]));
         out.push_back(std::move(mag));
     }
     return out;

@@ -50,7 +50,9 @@ struct Voice {
 // 44100 Hz samples of the melody sung at tempo.
 std::vector<float> sing(const std::vector<SungNote>& melody, int tempo, const Voice& voice);
 
-// Magnitude spectra (FFT/2 bins) of Hann-windowed frames hop samples apart.
-std::vector<std::vector<float>> frames(const std::vector<float>& samples, int FFT, int hop);
+// Magnitude spectra (FFT/2 bins) of Hann-windowed frames hop samples apart;
+// a fractional hop starts each frame at the nearest sample, so frames stay
+// locked to the beat whatever the tempo.
+std::vector<std::vector<float>> frames(const std::vector<float>& samples, int FFT, double hop);
 
 }  // namespace testsignal

@@ -90,8 +90,14 @@ void FileDevice::Run(AudioProcessor& processor)
         }
         for (std::size_t i = 0; i < kBlock; ++i)
             in[i] = read + i < m_input.size() ? m_input[read + i] : 0.0f;
-        if (!m_spec.input.empty() && read >= m_input.size())
+        if (!m_spec.input.empty() && read >= m_input.size()) {
             m_inputEnded = true;
+            if (processor.Program().capture) {
+                // A take ends with its file; nothing more is captured.
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                continue;
+            }
+        }
         read += kBlock;
         processor.Process(in.data(), block.data(), kBlock);
         if (out)

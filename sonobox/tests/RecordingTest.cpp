@@ -1,0 +1,162 @@
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include "EngineFixture.h"
+
+namespace melodrift::sonobox::test {
+namespace {
+
+const std::vector<SungNote> kScaleSong = {{60, 1}, {62, 1}, {64, 1}, {65, 1}, {67, 2}, {65, 1},
+                                         {64, 1}, {62, 1}, {64, 1}, {62, 1}, {60, 1}};
+
+std::vector<int> Pitched(const std::vector<SungNote>& notes)
+{
+    std::vector<int> out;
+    for (const SungNote& n : notes)
+        if (n.midi >= 0 && (out.empty() || out.back() != n.midi))
+            out.push_back(n.midi);
+    return out;
+}
+
+std::vector<int> EngineMelody()
+{
+    int count = MM_GetMelodyInfo(nullptr, 0, 0);
+    std::vector<std::int8_t> pitches(static_cast<std::size_t>(std::max(count, 0)));
+    std::vector<std::uint16_t> lengths(pitches.size());
+    EXPECT_EQ(MM_GetMelody(pitches.data(), lengths.data(), -1), count);
+    std::vector<int> out;
+    for (std::int8_t p : pitches)
+        if (p != -128 && (out.empty() || out.back() != p))
+            out.push_back(p);
+    return out;
+}
+
+class Recording : public EngineFixture {};
+
+TEST_F(Recording, SungTakeIsRecognisedAndReported)
+{
+    // The singer waits out the count-in bar and one more bar, then sings 3 bars.
+    MonoBuffer voice = SingMelody(kScaleSong, 100, 8);
+    WriteWav(Path("take.wav"), voice);
+    UseFileDevice(Path("take.wav"));
+    ASSERT_EQ(MM_Record(Screen(), 0, -1, -1, 0), 0);
+
+    auto stopped = m_log.WaitFor(UM_ENGINE_STOPPED);
+    ASSERT_TRUE(stopped);
+    EXPECT_EQ(stopped->window, Screen());
+    auto recognised = m_log.WaitFor(UM_TAKE_RECOGNISED);
+    ASSERT_TRUE(recognised);
+    int notes = static_cast<int>(recognised->wParam & 0xFFFF);
+    int latency = static_cast<int>((recognised->wParam >> 16) & 0xFFFF);
+    int leadIn = static_cast<int>(recognised->lParam & 0xFFFF);
+    int bars = static_cast<int>((recognised->lParam >> 16) & 0xFFFF);
+    EXPECT_EQ(latency, 0); // the file device has none
+    EXPECT_EQ(leadIn, 1);
+    EXPECT_EQ(bars, 3);
+    EXPECT_GE(notes, 9);
+
+    EXPECT_EQ(EngineMelody(), Pitched(kScaleSong));
+    std::int32_t key = -2;
+    EXPECT_EQ(MM_GetMelodyInfo(&key, 0, 0), 0);
+    EXPECT_EQ(key, 0); // C major
+
+    // The take starts at the melody's first bar: the lead-in bar is cut off.
+    double beatMs = 600.0;
+    double expectedMs = static_cast<double>(voice.size()) * 1000.0 / kSampleRate - 8 * beatMs;
+    EXPECT_NEAR(MM_GetStreamLength(2), expectedMs, 30);
+}
+
+TEST_F(Recording, MelodyCanBeReadInAnotherKey)
+{
+    WriteWav(Path("take.wav"), SingMelody(kScaleSong, 100, 4));
+    UseFileDevice(Path("take.wav"));
+    ASSERT_EQ(MM_Record(Screen(), 0, -1, -1, 0), 0);
+    ASSERT_TRUE(m_log.WaitFor(UM_TAKE_RECOGNISED));
+    int count = MM_GetMelodyInfo(nullptr, 0, 0);
+    ASSERT_GT(count, 0);
+    std::vector<std::int8_t> pitches(static_cast<std::size_t>(count));
+    std::vector<std::uint16_t> lengths(pitches.size());
+    // In D-flat major every note is snapped onto that scale.
+    int got = MM_GetMelody(pitches.data(), lengths.data(), 1);
+    ASSERT_GT(got, 0);
+    ASSERT_LE(got, count);
+    const int scale[] = {1, 3, 5, 6, 8, 10, 0};
+    for (int i = 0; i < got; ++i) {
+        int p = pitches[static_cast<std::size_t>(i)];
+        if (p != -128) {
+            EXPECT_NE(std::find(std::begin(scale), std::end(scale), p % 12), std::end(scale)) << "note " << p;
+        }
+    }
+    EXPECT_EQ(MM_GetMelody(pitches.data(), lengths.data(), 12), -1);
+}
+
+TEST_F(Recording, SilentTakeHasNoValidBars)
+{
+    WriteWav(Path("silence.wav"), MonoBuffer(kSampleRate * 6, 0.0f));
+    UseFileDevice(Path("silence.wav"));
+    ASSERT_EQ(MM_Record(Screen(), 0, -1, -1, 0), 0);
+    auto recognised = m_log.WaitFor(UM_TAKE_RECOGNISED);
+    ASSERT_TRUE(recognised);
+    EXPECT_EQ((recognised->lParam >> 16) & 0xFFFF, 0);
+    EXPECT_EQ(MM_GetMelodyInfo(nullptr, 0, 0), 0);
+}
+
+TEST_F(Recording, StopEndsATakeEarlyAndStillRecognisesIt)
+{
+    // A realtime device would run for the whole file; Stop cuts it short.
+    WriteWav(Path("long.wav"), SingMelody(kScaleSong, 100, 4));
+    ::setenv("MELODRIFT_AUDIO", ("file:" + Path("long.wav") + ";realtime").c_str(), 1);
+    ASSERT_EQ(MM_Record(Screen(), 0, -1, -1, 0), 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    int level = MM_GetStreamVolume(1);
+    EXPECT_GE(level, 0); // a level while recording, the count-in is silent
+    EXPECT_EQ(MM_Stop(), 0);
+    auto recognised = m_log.WaitFor(UM_TAKE_RECOGNISED, std::chrono::seconds(5));
+    ASSERT_TRUE(recognised);
+    EXPECT_EQ((recognised->lParam >> 16) & 0xFFFF, 0); // nothing sung yet
+    EXPECT_EQ(m_log.Count(UM_ENGINE_STOPPED), 0u);      // it did not end by itself
+}
+
+TEST_F(Recording, PunchInReplacesOnlyTheMarkedBars)
+{
+    WriteWav(Path("take.wav"), SingMelody(kScaleSong, 100, 4));
+    UseFileDevice(Path("take.wav"));
+    ASSERT_EQ(MM_Record(Screen(), 0, -1, -1, 0), 0);
+    ASSERT_TRUE(m_log.WaitFor(UM_TAKE_RECOGNISED));
+    int before = MM_GetStreamLength(2);
+    ASSERT_GT(before, 0);
+
+    // Re-sing bar 2 (from bar 1 on, one bar played before it) on one note.
+    std::vector<SungNote> again = {{-1, 4}, {72, 4}, {72, 4}};
+    WriteWav(Path("again.wav"), SingMelody(again, 100, 0));
+    UseFileDevice(Path("again.wav"));
+    ASSERT_EQ(MM_Record(Screen(), 1.0, 2.0, 3.0, 0), 0);
+    auto recognised = m_log.WaitFor(UM_TAKE_RECOGNISED);
+    ASSERT_TRUE(recognised);
+    EXPECT_EQ(recognised->lParam & 0xFFFF, 0);
+    std::vector<int> melody = EngineMelody();
+    // Bars 0 and 1 keep the scale song (bar 1 was sung silent this time but
+    // lies before the punch-in); bar 2 now holds the high C.
+    std::vector<int> expected = {60, 62, 64, 65, 67, 65, 64, 72};
+    EXPECT_EQ(melody, expected);
+    EXPECT_EQ(MM_GetStreamLength(2), before);
+}
+
+TEST_F(Recording, RefusesBadArgumentsAndReportsAMissingDevice)
+{
+    EXPECT_EQ(MM_Record(Screen(), 0, -1, -1, 3), MM_ERR_FAIL);
+    EXPECT_EQ(MM_Record(Screen(), 0, 3.0, 2.0, 0), MM_ERR_FAIL);
+    EXPECT_EQ(MM_Record(Screen(), std::nan(""), -1, -1, 0), MM_ERR_FAIL);
+    ::setenv("MELODRIFT_AUDIO", ("file:" + Path("missing.wav")).c_str(), 1);
+    EXPECT_EQ(MM_Record(Screen(), 0, -1, -1, 0), MM_ERR_CANTOPEN);
+    // No file device and no sound card on a test machine: no device.
+    ::unsetenv("MELODRIFT_AUDIO");
+    int devices = MM_GetRecordDeviceInfo(20, std::vector<MM_RecordDeviceInfo>(20).data());
+    if (devices == 0) {
+        EXPECT_EQ(MM_Record(Screen(), 0, -1, -1, 0), MM_ERR_NODEVICE);
+    }
+}
+
+} // namespace
+} // namespace melodrift::sonobox::test

@@ -75,13 +75,15 @@ bool Sectioner::walk(int r, int s, int e)
         }
         m_ends.insert(d - 1);
         found = true;
-        const bool shortSection = d - s <= kLongSection;
-        const int step = d - s - 1;
+        // A repetition found after a short section is looked for again one
+        // such section later. Stepping by the section's length keeps the walk
+        // moving; a step shrinking by one bar a time would stall on one bar.
+        const int period = d - s;
         if (e - d < kLongSection)
             e = d - 1;
-        if (shortSection) {
+        if (period <= kLongSection) {
             s = d;
-            d += step;
+            d += period;
         } else {
             ++d;
         }

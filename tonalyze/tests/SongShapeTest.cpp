@@ -224,3 +224,39 @@ TEST(PhraseSearch, SlotsWithoutCandidatesFallBackToTheTonic)
 
 }  // namespace
 }  // namespace tonalyze::test
+
+namespace tonalyze::test {
+namespace {
+
+TEST(Sections, ARepeatingSongIsCutIntoItsRepeats)
+{
+    // Every bar sounds alike and may end a section: the opening "repeats"
+    // after six bars, and again six bars later.
+    std::vector<BarRecord> bars(30);
+    for (auto& b : bars)
+        b.degreeTime[kMi] = 768;
+    const Metre metre(0, 192);
+    const SongShape song(bars, metre, 0);
+    EXPECT_EQ(Sectioner(song, 0).run(), (std::vector<int>{5, 11, 17, 21, 29}));
+}
+
+TEST(Sections, NoSectionIsTwelveBarsOrLonger)
+{
+    for (int n : {1, 11, 12, 13, 40, 97}) {
+        const std::vector<BarRecord> bars = distinctBars(n);
+        const Metre metre(1, 192);
+        const SongShape song(bars, metre, 0);
+        const std::vector<int> ends = Sectioner(song, 2).run();
+        ASSERT_FALSE(ends.empty());
+        EXPECT_EQ(ends.back(), n - 1);
+        int start = 0;
+        for (int end : ends) {
+            EXPECT_GE(end, start);
+            EXPECT_LT(end - start + 1, 12) << n << " bars";
+            start = end + 1;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace tonalyze::test

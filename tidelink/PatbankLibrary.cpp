@@ -26,10 +26,10 @@ public:
             MDP_DebugOutput("%s\n", error);
             return false;
         }
-        bool all = Get(m_initialize, "SF_Initialize") & Get(m_getUpdateDate, "SF_GetUpdateDate") &
-                   Get(m_updateIdList, "SF_UpdateIDlist") & Get(m_updateDetail, "SF_UpdateDetail") &
-                   Get(m_setUpdateDate, "SF_SetUpdateDate") & Get(m_updateRecom, "SF_UpdateRecomlist") &
-                   Get(m_updateData, "SF_UpdateData") & Get(m_getStyleNums, "SF_GetStyleNums") &
+        bool all = Get(m_initialize, "SF_Initialize") && Get(m_getUpdateDate, "SF_GetUpdateDate") &&
+                   Get(m_updateIdList, "SF_UpdateIDlist") && Get(m_updateDetail, "SF_UpdateDetail") &&
+                   Get(m_setUpdateDate, "SF_SetUpdateDate") && Get(m_updateRecom, "SF_UpdateRecomlist") &&
+                   Get(m_updateData, "SF_UpdateData") && Get(m_getStyleNums, "SF_GetStyleNums") &&
                    Get(m_release, "SF_Release");
         if (!all)
             return false;

@@ -43,7 +43,44 @@ std::string ChunkText(const std::uint8_t* p, std::size_t size)
     return std::string(reinterpret_cast<const char*>(p), n);
 }
 
+std::uint32_t ReadBe32(const std::uint8_t* p)
+{
+    return (static_cast<std::uint32_t>(p[0]) << 24) | (static_cast<std::uint32_t>(p[1]) << 16) |
+           (static_cast<std::uint32_t>(p[2]) << 8) | p[3];
+}
+
 } // namespace
+
+bool IsCompleteMidiFile(const std::uint8_t* data, std::size_t size)
+{
+    if (!data || size < 14 || std::memcmp(data, "MThd", 4) != 0)
+        return false;
+    std::uint32_t headerLength = ReadBe32(data + 4);
+    if (headerLength < 6 || headerLength > size - 8)
+        return false;
+    unsigned format = (data[8] << 8) | data[9];
+    unsigned tracks = (data[10] << 8) | data[11];
+    unsigned division = (data[12] << 8) | data[13];
+    if (format > 2 || tracks == 0 || division == 0)
+        return false;
+    std::size_t pos = 8 + headerLength;
+    unsigned found = 0;
+    while (found < tracks) {
+        if (size - pos < 8)
+            return false;
+        std::uint32_t length = ReadBe32(data + pos + 4);
+        if (length > size - pos - 8)
+            return false;
+        if (std::memcmp(data + pos, "MTrk", 4) == 0) {
+            // A track ends with its end-of-track event.
+            if (length < 3 || std::memcmp(data + pos + 8 + length - 3, "\xFF\x2F\x00", 3) != 0)
+                return false;
+            ++found;
+        }
+        pos += 8 + length;
+    }
+    return true;
+}
 
 std::unique_ptr<SoundFontSynth> SoundFontSynth::Load(const std::string& path, bool liveUse)
 {
@@ -78,8 +115,8 @@ SoundFontSynth::~SoundFontSynth()
 std::optional<StereoBuffer> SoundFontSynth::Render(const std::uint8_t* midi, std::size_t size, int tempoBpm,
                                                    double maxSeconds, const std::atomic<bool>* cancel)
 {
-    // FluidSynth accepts anything starting with MThd; insist on a header chunk.
-    if (!midi || size < 14 || std::memcmp(midi, "MThd", 4) != 0)
+    // FluidSynth plays torn files as silence; refuse them instead.
+    if (!IsCompleteMidiFile(midi, size))
         return std::nullopt;
     fluid_synth_system_reset(m_synth);
     fluid_player_t* player = new_fluid_player(m_synth);
@@ -95,7 +132,14 @@ std::optional<StereoBuffer> SoundFontSynth::Render(const std::uint8_t* midi, std
             StereoBuffer audio;
             auto limit = static_cast<std::size_t>(maxSeconds * kSampleRate);
             bool ok = true;
-            while (fluid_player_get_status(player) == FLUID_PLAYER_PLAYING) {
+            // The player reports its end a while after the last event; the
+            // music ends at the file's last tick.
+            // (The total is known once the player has loaded the file.)
+            auto musicOver = [player] {
+                int total = fluid_player_get_total_ticks(player);
+                return total > 0 && fluid_player_get_current_tick(player) >= total;
+            };
+            while (fluid_player_get_status(player) == FLUID_PLAYER_PLAYING && !musicOver()) {
                 if (StereoFrames(audio) > limit || (cancel && cancel->load())) {
                     ok = false;
                     break;
@@ -108,10 +152,11 @@ std::optional<StereoBuffer> SoundFontSynth::Render(const std::uint8_t* midi, std
             }
             fluid_player_stop(player);
             if (ok) {
-                // Let sounding notes release, then cut where the tail falls silent.
+                // Let sounding notes release, then cut where the tail falls
+                // below -60 dB (at most 1.5 s).
                 fluid_synth_all_notes_off(m_synth, -1);
                 std::size_t musicEnd = audio.size();
-                for (int b = 0; b < 2 * kSampleRate / kBlock; ++b) {
+                for (int b = 0; b < 3 * kSampleRate / 2 / kBlock; ++b) {
                     fluid_synth_write_float(m_synth, kBlock, left.data(), 0, 1, right.data(), 0, 1);
                     for (int i = 0; i < kBlock; ++i) {
                         audio.push_back(left[static_cast<std::size_t>(i)]);
@@ -119,7 +164,7 @@ std::optional<StereoBuffer> SoundFontSynth::Render(const std::uint8_t* midi, std
                     }
                 }
                 std::size_t end = audio.size();
-                while (end > musicEnd && std::fabs(audio[end - 1]) < 1e-4f)
+                while (end > musicEnd && std::fabs(audio[end - 1]) < 1e-3f)
                     --end;
                 audio.resize(end + (end % 2));
                 result = std::move(audio);

@@ -40,6 +40,11 @@ private:
     fluid_synth_t* m_synth = nullptr;
 };
 
+// Checks the chunk structure of a Standard MIDI File: a header, as many
+// track chunks as it announces, each inside size and closed by its
+// end-of-track event.
+bool IsCompleteMidiFile(const std::uint8_t* data, std::size_t size);
+
 // The texts a SoundFont carries in its INFO list, read without FluidSynth.
 struct SoundFontInfo {
     std::string name;      // INAM

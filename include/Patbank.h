@@ -166,9 +166,12 @@ MELODRIFT_API int32_t SF_UpdateIDlist(int32_t count, const tagStyleListItem* ite
                                       int32_t* outCount, int32_t* outIds);
 
 /* Stores a style's details. info is a full 1800-byte record whose bytes from
- * offset 20 are the service's detail block; bytes 0..19 are not read (the id
- * comes from styleId, the list fields from the stored list). The texts must
- * be NUL-terminated within their fields. Returns 0 or -1. */
+ * offset 20 are the service's detail block (bytes 20..1799 of the style's
+ * info record as the style compiler wrote it, so restSize is 1780); bytes
+ * 0..19 are not read (the id comes from styleId, the list fields from the
+ * stored list, the state from what is installed). The record is refused (-1)
+ * when restSize is not 1780, the metre is not 0..3 or a text is not
+ * NUL-terminated within its field. Returns 0 or -1. */
 MELODRIFT_API int32_t SF_UpdateDetail(int32_t styleId, const tagStyleInfo* info);
 
 /* Stores the stamp of a complete style list update. Returns 0 or -1. */

@@ -2,6 +2,7 @@
 // (GUI thread) and the online client (its service thread) call concurrently.
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -16,6 +17,8 @@ namespace {
 struct Globals {
     std::mutex lock;
     std::unique_ptr<patbank::StyleStore> store;
+    // Stores replaced by SF_Initialize: their data buffers may still be held.
+    std::vector<std::unique_ptr<patbank::StyleStore>> retired;
     std::string userRoot; // empty: the platform's user data folder
     int32_t edition = 0;
 };
@@ -33,11 +36,21 @@ std::string userDataDir()
     return dir;
 }
 
+// Shipped styles sit beside the libraries in a build, under share/ in an install.
+std::string libraryStyles()
+{
+    const std::string beside = std::string(MDP_LibraryDir()) + "/styles";
+    const std::string installed = std::string(MDP_LibraryDir()) + "/../share/melodrift/styles";
+    std::error_code ec;
+    return !std::filesystem::is_directory(beside, ec) && std::filesystem::is_directory(installed, ec) ? installed
+                                                                                                      : beside;
+}
+
 patbank::StyleStore& openStore(Globals& g)
 {
     if (!g.store) {
         const std::string root = g.userRoot.empty() ? userDataDir() : g.userRoot;
-        g.store = std::make_unique<patbank::StyleStore>(std::string(MDP_LibraryDir()) + "/styles", root + "/styles");
+        g.store = std::make_unique<patbank::StyleStore>(libraryStyles(), root + "/styles");
         g.store->open();
     }
     return *g.store;
@@ -136,7 +149,8 @@ MELODRIFT_API int32_t SF_Initialize(int32_t edition, const char* folder)
         const std::string root = folder != nullptr ? folder : "";
         if (!g.store || root != g.userRoot) {
             g.userRoot = root;
-            g.store.reset();
+            if (g.store)
+                g.retired.push_back(std::move(g.store));
             openStore(g);
         }
         return 0;
@@ -216,5 +230,6 @@ MELODRIFT_API int32_t SF_Release(void)
     Globals& g = globals();
     std::lock_guard guard(g.lock);
     g.store.reset();
+    g.retired.clear();
     return 0;
 }

@@ -149,6 +149,21 @@ TEST_F(PatbankApiTest, GivesInfoAndDataOfAShippedStyle)
     EXPECT_EQ(api.getData(1001, nullptr, &size), -1);
 }
 
+TEST_F(PatbankApiTest, KeepsGivenDataReadableWhenTheOnlineClientReopens)
+{
+    const uint8_t* data = nullptr;
+    int32_t size = 0;
+    ASSERT_EQ(api.getData(1002, &data, &size), 0);
+    const std::vector<uint8_t> copy(data, data + size);
+    patbank::test::TempDir folder;
+    ASSERT_EQ(api.initialize(6, folder.path().c_str()), 0);
+    // The composer may still be inflating what it was given.
+    EXPECT_EQ(std::vector<uint8_t>(data, data + size), copy);
+    const uint8_t* again = nullptr;
+    ASSERT_EQ(api.getData(1002, &again, &size), 0);
+    EXPECT_EQ(std::vector<uint8_t>(again, again + size), copy);
+}
+
 TEST_F(PatbankApiTest, RecommendsShippedStylesBeforeTheServiceSpeaks)
 {
     tagStyleInfo infos[SF_RECOM_MAX];

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -15,6 +16,9 @@ namespace melodrift {
 
 namespace {
 
+// Enough for the program's part of a long song; more is read only when needed.
+constexpr size_t kHeadBytes = 1 << 20;
+
 class ProjectEventGuard {
 public:
     ProjectEventGuard() { ProjectEvent().Wait(); }
@@ -23,18 +27,20 @@ public:
     ProjectEventGuard& operator=(const ProjectEventGuard&) = delete;
 };
 
-bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& bytes)
+// Reads at most limit bytes from the start of the file; size gets its length.
+bool ReadFileHead(const std::string& path, size_t limit, std::vector<uint8_t>& bytes, size_t& size)
 {
     std::ifstream in(path, std::ios::binary);
     if (!in)
         return false;
     in.seekg(0, std::ios::end);
-    const std::streamoff size = in.tellg();
-    if (size < 0)
+    const std::streamoff length = in.tellg();
+    if (length < 0)
         return false;
+    size = static_cast<size_t>(length);
     in.seekg(0);
-    bytes.resize(static_cast<size_t>(size));
-    return static_cast<bool>(in.read(reinterpret_cast<char*>(bytes.data()), size));
+    bytes.resize(std::min(size, limit));
+    return static_cast<bool>(in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size())));
 }
 
 bool InRange(int value, int low, int high) { return value >= low && value <= high; }
@@ -235,13 +241,22 @@ uint32_t ReadVersionOneProject(TSongModel& song, const std::string& path, MDP_Wi
 // The checks and the parse of a current-version file: nothing is applied
 // before all of them have passed.
 uint32_t ReadCurrentProject(TSongModel& song, const std::string& path, MDP_Window progress,
-                            const std::vector<uint8_t>& file, ProjectVersion version, uint32_t word)
+                            std::vector<uint8_t>& head, size_t fileSize, ProjectVersion version, uint32_t word)
 {
     ProjectContent content;
     size_t consumed = 0;
-    if (!ParseProgramFields(file.data() + kProjectHeaderSize, file.size() - kProjectHeaderSize, version, content,
-                            consumed) ||
-        !Plausible(content))
+    auto parse = [&] {
+        return ParseProgramFields(head.data() + kProjectHeaderSize, head.size() - kProjectHeaderSize, version,
+                                  content, consumed);
+    };
+    // The program's part is small; the engine's takes need not be read here
+    // unless the part runs past the head that was read.
+    bool parsed = parse();
+    if (!parsed && head.size() < fileSize) {
+        size_t ignored = 0;
+        parsed = ReadFileHead(path, fileSize, head, ignored) && head.size() == fileSize && parse();
+    }
+    if (!parsed || !Plausible(content))
         return kProjectDamaged;
     std::string styleName;
     if (!FetchSongStyle(content.styleId, styleName))
@@ -261,21 +276,24 @@ uint32_t OpenProject(TSongModel& song, const std::string& path, MDP_Window progr
         ProjectEventGuard guard;
         song.openStep = -1;
         std::vector<uint8_t> file;
-        if (ReadWholeFile(path, file)) {
+        size_t size = 0;
+        if (ReadFileHead(path, kHeadBytes, file, size)) {
             uint32_t word = 0, total = 0;
             if (file.size() >= kProjectHeaderSize) {
                 std::memcpy(&word, file.data(), sizeof word);
                 std::memcpy(&total, file.data() + kTotalLengthOffset, sizeof total);
             }
             const ProjectVersion version = DecodeProjectVersion(word);
-            if (file.size() < kProjectHeaderSize || file.size() != total)
+            if (size < kProjectHeaderSize || size != total)
                 result = kProjectDamaged;
             else if (!version.Supported())
                 result = kProjectBadVersion;
-            else if (version.major == 1)
-                result = ReadVersionOneProject(song, path, progress, file, version, word);
+            else if (version.major == 2)
+                result = ReadCurrentProject(song, path, progress, file, size, version, word);
+            else if (!ReadFileHead(path, size, file, size) || file.size() != size)
+                result = kProjectDamaged;
             else
-                result = ReadCurrentProject(song, path, progress, file, version, word);
+                result = ReadVersionOneProject(song, path, progress, file, version, word);
         }
         if (ProjectOpened(result) && progress) {
             song.TakeSavedCopy();

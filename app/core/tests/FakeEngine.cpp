@@ -90,9 +90,11 @@ int32_t SaveProjectBlock(MDP_Window, const char* path)
     const int32_t n = Fake().engineBlockSize;
     if (n <= 0)
         return n;
-    std::ofstream out(path, std::ios::binary | std::ios::app);
+    std::vector<char> block(static_cast<size_t>(n));
     for (int32_t i = 0; i < n; ++i)
-        out.put(static_cast<char>(i * 7));
+        block[i] = static_cast<char>(i * 7);
+    std::ofstream out(path, std::ios::binary | std::ios::app);
+    out.write(block.data(), n);
     return out ? n : -4;
 }
 int32_t LoadProjectBlock(MDP_Window, const char*, int32_t offset, uint32_t version, int32_t)

@@ -149,6 +149,25 @@ TEST_F(ProjectFile, RoundTripGivesTheSameSong)
     EXPECT_EQ(messages[1].message, static_cast<uint32_t>(UM_PROGRESS_DONE));
 }
 
+TEST_F(ProjectFile, ASongLongerThanTheFirstReadStillOpens)
+{
+    TSongModel song = RichSong();
+    for (int i = 0; i < 2500; ++i)
+        song.AddBar().levels[i % kBarTicks] = i;  // about 1.2 MB of bars
+    Fake().engineBlockSize = 3000;
+    ASSERT_TRUE(SaveProject(song, Path("long.cpj"), m_window));
+    TSongModel opened;
+    ASSERT_EQ(OpenProject(opened, Path("long.cpj"), m_window), kProjectOk);
+    EXPECT_EQ(opened.bars, song.bars);
+    EXPECT_EQ(static_cast<uintmax_t>(Fake().loadProjectOffset), fs::file_size(Path("long.cpj")) - 3000);
+
+    auto bytes = ReadFile(Path("long.cpj"));
+    bytes.resize(bytes.size() - 3000 - 100);  // the bars run past the end
+    PutU32(bytes, 4, static_cast<uint32_t>(bytes.size()));
+    WriteFile(Path("cut.cpj"), bytes);
+    EXPECT_EQ(OpenProject(opened, Path("cut.cpj"), m_window), kProjectDamaged);
+}
+
 TEST_F(ProjectFile, SavingTwiceWithoutChangesGivesTheSameBytes)
 {
     const auto first = SaveRich(Path("a.cpj"));

@@ -3,6 +3,7 @@
 #include <sndfile.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <numbers>
@@ -83,6 +84,22 @@ void WriteWav(const std::string& path, const MonoBuffer& samples)
         throw std::runtime_error("cannot write " + path);
     sf_writef_float(file, samples.data(), static_cast<sf_count_t>(samples.size()));
     sf_close(file);
+}
+
+float ReadAudioPeak(const std::string& path)
+{
+    SF_INFO info{};
+    SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
+    if (!file)
+        return 0.0f;
+    std::vector<float> block(4096 * static_cast<std::size_t>(info.channels));
+    float peak = 0;
+    sf_count_t n;
+    while ((n = sf_readf_float(file, block.data(), 4096)) > 0)
+        for (sf_count_t i = 0; i < n * info.channels; ++i)
+            peak = std::max(peak, std::fabs(block[static_cast<std::size_t>(i)]));
+    sf_close(file);
+    return peak;
 }
 
 namespace {

@@ -33,6 +33,9 @@ double Rms(const float* samples, std::size_t count, std::size_t stride = 1);
 
 void WriteWav(const std::string& path, const MonoBuffer& samples);
 
+// Largest absolute sample of an audio file (0 when it cannot be read).
+float ReadAudioPeak(const std::string& path);
+
 // A format-0 Standard MIDI File: tempo in bpm, notes (MIDI number, length in
 // quarters) played one after the other on channel 0 with a piano.
 std::vector<std::uint8_t> MakeMidiFile(int tempo, const std::vector<SungNote>& notes);

@@ -110,6 +110,11 @@ void Engine::CommitRecording(Run& run)
 {
     MonoBuffer captured = std::move(run.captured);
     run.captured.clear();
+    // The device may run on a little after the program's end; input from
+    // then on belongs to no take. (captured[i] arrived at device frame i.)
+    std::int64_t end = run.program->endFrame;
+    if (end >= 0 && static_cast<std::int64_t>(captured.size()) > end)
+        captured.resize(static_cast<std::size_t>(end));
     if (run.mode == MM_RECORD_FINAL)
         CommitFinalTake(run, captured);
     else

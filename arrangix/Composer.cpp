@@ -19,6 +19,34 @@ std::span<const T> spanOf(const T* p, int32_t n)
     return n > 0 && p != nullptr ? std::span<const T>(p, static_cast<size_t>(n)) : std::span<const T>();
 }
 
+// The analyser picks main patterns 0..3 and fill variant 1 whatever the
+// style holds. Records it made are fitted to the style (by position in the
+// kind's list) so that a style with fewer patterns still composes; the
+// fitted records go back to the caller. A style without fills gets none.
+void fitAnalysedRecords(const DecodedStyle& style, std::span<SM_Section> sections, SM_Fill* fills,
+                        int32_t* fillCount)
+{
+    auto fit = [&](int kind, int32_t id) {
+        const auto& list = style.segments[kind];
+        for (const StyleSegment& seg : list)
+            if (seg.id == id)
+                return id;
+        size_t position = static_cast<size_t>(id < 0 ? 0 : id) % list.size();
+        return static_cast<int32_t>(list[position].id);
+    };
+    if (!style.segments[kMain].empty())
+        for (SM_Section& s : sections)
+            s.pattern = fit(kMain, s.pattern);
+    if (fills == nullptr || fillCount == nullptr || *fillCount <= 0)
+        return;
+    if (style.segments[kFill].empty()) {
+        *fillCount = 0;
+        return;
+    }
+    for (int32_t i = 0; i < *fillCount; ++i)
+        fills[i].variant = fit(kFill, fills[i].variant);
+}
+
 }  // namespace
 
 int32_t Composer::composerTempo() const
@@ -46,7 +74,8 @@ int32_t Composer::baseCompose(int32_t key, int32_t* size, uint8_t* buffer, int32
         log("Invalid params.\n");
         return SM_E_PARAMS;
     }
-    if (*sectionCount == 0 || *chordCount == 0) {
+    const bool analyse = *sectionCount == 0 || *chordCount == 0;
+    if (analyse) {
         if (!analyser_.melodyAnalysis ||
             analyser_.melodyAnalysis(key, sectionCount, sections, chordCount, chords, fillCount, fills) < 0)
             return -1;
@@ -62,6 +91,11 @@ int32_t Composer::baseCompose(int32_t key, int32_t* size, uint8_t* buffer, int32
     if (!style) {
         log("Get style %d error.\n", styleId);
         return -1;
+    }
+    if (analyse && nSections > 0) {
+        fitAnalysedRecords(*style, std::span<SM_Section>(sections, static_cast<size_t>(nSections)), fills, fillCount);
+        for (size_t i = 0; i < stages.size(); ++i)
+            stages[i].pattern = sections[i].pattern;
     }
     const int32_t fillN = fillCount != nullptr ? *fillCount : 0;
     PlanInput in{key, spanOf(sections, nSections), spanOf(chords, *chordCount), stages, styleIds,

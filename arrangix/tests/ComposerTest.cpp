@@ -14,6 +14,8 @@ struct Analysis {
     int calls = 0;
     int32_t lastKey = -99;
     int32_t result = 0;
+    int32_t patterns[2] = {0, 1};
+    int32_t fillVariant = 0;
     AnalyserAccess access()
     {
         AnalyserAccess a;
@@ -24,14 +26,14 @@ struct Analysis {
             if (result != 0)
                 return result;
             *sc = 2;
-            s[0] = {3, 0};
-            s[1] = {7, 1};
+            s[0] = {3, patterns[0]};
+            s[1] = {7, patterns[1]};
             const int codes[8] = {0, 37, 20, 28, 0, 37, 20, 30};
             *cc = 8;
             for (int i = 0; i < 8; ++i)
                 c[i] = {codes[i], 1};
             *fc = 1;
-            f[0] = {3, 0};
+            f[0] = {3, fillVariant};
             return 0;
         };
         a.inputMelody = [](const uint8_t*, const uint16_t*, int32_t n, int32_t, int32_t, int32_t, int32_t* bars) {
@@ -158,6 +160,64 @@ TEST(Composer, BaseComposeFailuresTable)
             EXPECT_TRUE(w.log.contains(c.logLine)) << c.what;
         }
     }
+}
+
+TEST(Composer, AnalysedRecordsAreFittedToTheStyleCallersAreNot)
+{
+    struct Case {
+        const char* what;
+        int32_t patterns[2];
+        int32_t fillVariant;
+        bool styleHasFills;
+        int32_t fittedPatterns[2];
+        int32_t fillCount;
+        int32_t fittedVariant;
+    } cases[] = {
+        {"known ids stay", {0, 1}, 1, true, {0, 1}, 1, 1},
+        {"patterns 2 and 3 of a two-pattern style", {2, 3}, 1, true, {0, 1}, 1, 1},
+        {"fill variant the style lacks", {0, 1}, 5, true, {0, 1}, 1, 1},
+        {"a style without fills gets none", {3, 0}, 1, false, {1, 0}, 0, 1},
+    };
+    for (const Case& c : cases) {
+        World w;
+        if (!c.styleHasFills) {
+            Style s = smallStyle();
+            s.kinds[1].clear();
+            w.store.add(1, s);
+        }
+        w.analysis.patterns[0] = c.patterns[0];
+        w.analysis.patterns[1] = c.patterns[1];
+        w.analysis.fillVariant = c.fillVariant;
+        Records r;
+        ASSERT_EQ(w.composer.baseCompose(0, &w.size, w.buffer.data(), &r.sectionCount, r.sections, &r.chordCount,
+                                         r.chords, &r.fillCount, r.fills, 1),
+                  0)
+            << c.what;
+        EXPECT_EQ(r.sections[0].pattern, c.fittedPatterns[0]) << c.what;
+        EXPECT_EQ(r.sections[1].pattern, c.fittedPatterns[1]) << c.what;
+        EXPECT_EQ(r.fillCount, c.fillCount) << c.what;
+        if (c.fillCount > 0) {
+            EXPECT_EQ(r.fills[0].variant, c.fittedVariant) << c.what;
+        }
+        EXPECT_TRUE(w.mido().ok) << c.what;
+    }
+    // The same ids given by the caller are an error.
+    World w;
+    Records r;
+    r.sectionCount = 1;
+    r.sections[0] = {0, 3};
+    r.chordCount = 1;
+    r.chords[0] = {0, 1};
+    EXPECT_EQ(w.composer.baseCompose(0, &w.size, w.buffer.data(), &r.sectionCount, r.sections, &r.chordCount,
+                                     r.chords, &r.fillCount, r.fills, 1),
+              SM_E_SEGMENT);
+    r.sections[0] = {0, 0};
+    r.fillCount = 1;
+    r.fills[0] = {0, 9};
+    EXPECT_EQ(w.composer.baseCompose(0, &w.size, w.buffer.data(), &r.sectionCount, r.sections, &r.chordCount,
+                                     r.chords, &r.fillCount, r.fills, 1),
+              SM_E_SEGMENT);
+    EXPECT_EQ(r.fills[0].variant, 9);
 }
 
 TEST(Composer, RememberedTempoGoesIntoTheConductorTrack)

@@ -84,8 +84,6 @@ int32_t copyOut(const std::vector<tagStyleInfo>& styles, int32_t* count, tagStyl
 int32_t giveIds(const std::vector<int32_t>& ids, int32_t capacity, int32_t* outCount, int32_t* outIds)
 {
     const size_t n = std::min<size_t>(ids.size(), static_cast<size_t>(capacity));
-    if (n > 0 && outIds == nullptr)
-        return -1;
     std::copy_n(ids.begin(), n, outIds);
     *outCount = static_cast<int32_t>(n);
     return 0;
@@ -167,7 +165,8 @@ MELODRIFT_API int32_t SF_GetUpdateDate(void)
 
 MELODRIFT_API int32_t SF_UpdateIDlist(int32_t count, const tagStyleListItem* items, int32_t* outCount, int32_t* outIds)
 {
-    if (outCount == nullptr || count < 0 || (count > 0 && items == nullptr))
+    // Checked before anything is stored, so a refusal leaves the store as it was.
+    if (outCount == nullptr || count < 0 || (count > 0 && (items == nullptr || outIds == nullptr)))
         return -1;
     *outCount = 0;
     return withStore([&](patbank::StyleStore& s) {
@@ -194,7 +193,7 @@ MELODRIFT_API int32_t SF_SetUpdateDate(int32_t stamp)
 
 MELODRIFT_API int32_t SF_UpdateRecomlist(int32_t count, const int32_t* ids, int32_t* outCount, int32_t* outIds)
 {
-    if (outCount == nullptr || count < 0 || (count > 0 && ids == nullptr))
+    if (outCount == nullptr || count < 0 || (count > 0 && (ids == nullptr || outIds == nullptr)))
         return -1;
     *outCount = 0;
     return withStore([&](patbank::StyleStore& s) {

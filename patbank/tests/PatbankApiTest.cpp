@@ -240,7 +240,13 @@ TEST_F(PatbankApiTest, RefusesBadArguments)
     EXPECT_EQ(api.updateIDlist(1, nullptr, &n, ids), -1);
     EXPECT_EQ(api.updateIDlist(-1, &item, &n, ids), -1);
     EXPECT_EQ(api.updateIDlist(1, &item, nullptr, ids), -1);
+    EXPECT_EQ(api.updateIDlist(1, &item, &n, nullptr), -1);
+    int32_t online = -1;
+    api.getStyleNums(&online, nullptr);
+    EXPECT_EQ(online, 0); // nothing was stored by the refused calls
     EXPECT_EQ(api.updateRecomlist(1, nullptr, &n, ids), -1);
+    const int32_t one = 1001;
+    EXPECT_EQ(api.updateRecomlist(1, &one, &n, nullptr), -1);
     EXPECT_EQ(api.updateDetail(0, nullptr), -1);
     const uint8_t junk[] = {1, 2, 3};
     EXPECT_EQ(api.updateData(4, 3, junk), -1);

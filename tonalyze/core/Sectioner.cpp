@@ -23,9 +23,12 @@ std::vector<int> Sectioner::run()
     int s = 0, e = 0;
     while (findLongSection(s, e)) {
         if (repetitionSplit(s, e)) {
+            m_triedEnd = -1;
             logEnds("\n///////////////////// 小节反复分段结果 ///////////////////\n");
             continue;
         }
+        m_triedStart = s;
+        m_triedEnd = e;
         const int split = std::clamp(cadenceSplit(s, e), s, e - 1);
         m_ends.insert(split);
         logEnds("\n///////////////////// 主属和弦分段结果 ///////////////////\n");
@@ -53,7 +56,15 @@ bool Sectioner::findLongSection(int& s, int& e) const
 bool Sectioner::repetitionSplit(int s, int e)
 {
     int r = m_song.pickup();
+    // After a cadence split the rest of the same stretch comes back here.
+    // References already tried on it found nothing on a wider walk, and a walk
+    // depends on nothing the split changed, so only the new ones are tried.
+    const bool known = e == m_triedEnd && s >= m_triedStart;
     while (r <= s) {
+        if (known && r <= m_triedStart) {
+            r = *m_ends.lower_bound(r) + 1;
+            continue;
+        }
         if (walk(r, s, e))
             return true;
         const auto next = m_ends.lower_bound(r);

@@ -34,6 +34,8 @@ private:
     const SongShape& m_song;
     int m_mode;
     std::set<int> m_ends;
+    int m_triedStart = -1;  // stretch whose references all found nothing
+    int m_triedEnd = -1;
 };
 
 }  // namespace tonalyze

@@ -1,0 +1,197 @@
+// The real libraries from a sung take to a saved and reopened project: the
+// take is synthesised and recorded through the audio engine's file device.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <thread>
+#include <vector>
+
+#include "AppSession.h"
+#include "EngineBinding.h"
+#include "EngineTables.h"
+#include "FakeEngine.h"
+#include "Patbank.h"
+#include "PlaybackClock.h"
+#include "Pipeline.h"
+#include "ProjectFile.h"
+#include "SongModel.h"
+
+namespace melodrift {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kRate = 44100;
+
+struct Note {
+    int midi;      // -1 rest
+    double beats;
+};
+
+// A voice-like tone per note: falling harmonics, a light vibrato and short
+// fades, after leadBeats of silence.
+std::vector<int16_t> Sing(const std::vector<Note>& notes, int tempo, double leadBeats)
+{
+    const double beat = 60.0 / tempo;
+    std::vector<int16_t> samples(static_cast<size_t>(leadBeats * beat * kRate), 0);
+    for (const Note& n : notes) {
+        const size_t count = static_cast<size_t>(n.beats * beat * kRate);
+        const double hz = n.midi < 0 ? 0 : 440.0 * std::pow(2.0, (n.midi - 69) / 12.0);
+        double phase = 0;
+        for (size_t i = 0; i < count; ++i) {
+            const double t = static_cast<double>(i) / kRate;
+            const double fade = std::min({1.0, t / 0.02, (static_cast<double>(count - i) / kRate) / 0.03});
+            const double f = hz * std::pow(2.0, 0.2 / 12.0 * std::sin(2 * M_PI * 5.5 * t));
+            phase += 2 * M_PI * f / kRate;
+            double v = 0;
+            for (int h = 1; h <= 6; ++h)
+                v += std::sin(h * phase) / h;
+            samples.push_back(static_cast<int16_t>(n.midi < 0 ? 0 : 9000 * fade * v));
+        }
+    }
+    samples.resize(samples.size() + kRate / 2, 0);
+    return samples;
+}
+
+void WriteWav(const std::string& path, const std::vector<int16_t>& samples)
+{
+    std::ofstream out(path, std::ios::binary);
+    auto u32 = [&](uint32_t v) { out.write(reinterpret_cast<const char*>(&v), 4); };
+    auto u16 = [&](uint16_t v) { out.write(reinterpret_cast<const char*>(&v), 2); };
+    const uint32_t data = static_cast<uint32_t>(samples.size() * 2);
+    out.write("RIFF", 4);
+    u32(36 + data);
+    out.write("WAVEfmt ", 8);
+    u32(16);
+    u16(1);
+    u16(1);
+    u32(kRate);
+    u32(kRate * 2);
+    u16(2);
+    u16(16);
+    out.write("data", 4);
+    u32(data);
+    out.write(reinterpret_cast<const char*>(samples.data()), data);
+}
+
+std::optional<test::PostedMessage> WaitFor(test::MessageLog& log, uint32_t message, std::chrono::seconds limit)
+{
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (std::chrono::steady_clock::now() < deadline) {
+        for (const auto& m : log.Snapshot())
+            if (m.message == message)
+                return m;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return std::nullopt;
+}
+
+int32_t FirstStyleOfMetre(int metre)
+{
+    const auto& sm = Engines().sm;
+    int32_t count = 0;
+    if (sm.SM_GetStyleInfos(metre, nullptr, &count) == -1 || count <= 0)
+        return -1;
+    std::vector<tagStyleInfo> infos(static_cast<size_t>(count));
+    if (sm.SM_GetStyleInfos(metre, infos.data(), &count) == -1)
+        return -1;
+    for (int i = 0; i < count && i < static_cast<int>(infos.size()); ++i)
+        if (infos[i].state == SF_STATE_INSTALLED && sm.SM_CheckStyle(infos[i].id))
+            return infos[i].id;
+    return -1;
+}
+
+class EndToEnd : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        char pattern[] = "/tmp/appcore_e2e_XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        m_dir = pattern;
+        ::setenv("MELODRIFT_HOME", (m_dir / "home").c_str(), 1);
+        ::setenv("MELODRIFT_SERVICE", "127.0.0.1:9", 1);  // no service needed
+        ASSERT_EQ(BindEngineLibraries(), 0);
+        m_bound = true;
+        ASSERT_EQ(Engines().mm.MM_InitialObjects(&m_main, EngineDirectory(ApplicationDirectory()).c_str()), 0);
+    }
+    void TearDown() override
+    {
+        if (m_bound) {
+            Engines().mm.MM_DestroyObjects();
+            Engines().sm.SM_Release();
+            UnbindEngineLibraries();
+        }
+        ::unsetenv("MELODRIFT_AUDIO");
+        fs::remove_all(m_dir);
+    }
+
+    fs::path m_dir;
+    bool m_bound = false;
+    test::MessageLog m_log;
+    int m_main = 0, m_screen = 0, m_dialog = 0;
+};
+
+TEST_F(EndToEnd, SungTakeBecomesASongThatSurvivesSaveAndOpen)
+{
+    EXPECT_NE(Engines().qr.QR_Encode, nullptr) << "Glyphmint is built beside the others";
+    TSongModel song;
+    SetMetre(song, 0, true);
+    SetTempo(song, 100, true);
+    const std::vector<Note> melody = {{60, 1}, {62, 1}, {64, 1}, {65, 1}, {67, 2}, {65, 1}, {64, 1},
+                                      {62, 1}, {64, 1}, {62, 1}, {60, 1}, {64, 1}, {67, 1}, {72, 2}};
+    const std::string take = (m_dir / "take.wav").string();
+    WriteWav(take, Sing(melody, 100, 8));  // count-in bar and one bar of waiting
+    ::setenv("MELODRIFT_AUDIO", ("file:" + take).c_str(), 1);
+    ASSERT_EQ(Engines().mm.MM_Record(&m_screen, 0, -1, -1, 0), 0);
+    const auto recognised = WaitFor(m_log, UM_TAKE_RECOGNISED, std::chrono::seconds(120));
+    ASSERT_TRUE(recognised);
+    const int bars = static_cast<int>((recognised->lParam >> 16) & 0xFFFF);
+    ASSERT_GE(bars, 3);
+
+    int32_t key = -1;
+    Engines().mm.MM_GetMelodyInfo(&key, 0, 0);
+    EXPECT_EQ(key, 0) << "a C major tune";
+    song.key = key;
+    for (int i = 0; i < bars; ++i)
+        song.AddBar();
+    SubmitMelody(song);
+    song.SetFlag(kFlagMelody, true);
+    EXPECT_GE(song.melodyBarCount, 3);
+
+    song.styleId = FirstStyleOfMetre(0);
+    ASSERT_GT(song.styleId, 0) << "a shipped 4/4 style";
+    ASSERT_TRUE(BaseCompose(song));
+    ASSERT_FALSE(song.stages.empty());
+    EXPECT_GE(song.bars[0].chords[0], 0) << "the composer's chords are written back";
+    EXPECT_TRUE(RefreshSegmentBars(song));
+    BuildDefaultSongForm(song);
+    ASSERT_FALSE(song.songForm.empty());
+    ASSERT_TRUE(Compose(song, song.key, true));
+    EXPECT_TRUE(song.Flag(kFlagComposed));
+    EXPECT_TRUE(song.Flag(kFlagVoiceCombined));
+
+    const std::string path = (m_dir / "song.cpj").string();
+    ASSERT_TRUE(SaveProject(song, path, &m_dialog));
+    TSongModel fresh;
+    ASSERT_EQ(OpenProject(fresh, path, &m_dialog), kProjectOk);
+    EXPECT_EQ(fresh.styleId, song.styleId);
+    EXPECT_EQ(fresh.key, song.key);
+    EXPECT_EQ(fresh.tempo, 100);
+    EXPECT_EQ(fresh.metre, 0);
+    EXPECT_EQ(fresh.bars, song.bars);
+    EXPECT_EQ(fresh.stages, song.stages);
+    EXPECT_EQ(fresh.songForm, song.songForm);
+    EXPECT_EQ(fresh.effectStates, song.effectStates);
+    EXPECT_TRUE(fresh.Flag(kFlagMelody)) << "the engine brought the take back";
+    EXPECT_FALSE(fresh.IsModified());
+    EXPECT_TRUE(Compose(fresh, fresh.key, true)) << "the reopened song composes again";
+}
+
+} // namespace
+} // namespace melodrift

@@ -156,6 +156,9 @@ std::optional<ProjectBlock> ParseProjectBlock(const std::uint8_t* data, std::siz
         std::uint32_t bytes = 0;
         if (!r.U32(take.stream) || !r.U32(take.samples) || !r.U32(bytes) || take.stream >= 6 || !r.Bytes(take.flac, bytes))
             return std::nullopt;
+        // Only FLAC is stored; nothing else is handed to the decoder.
+        if (take.flac.size() < 4 || std::memcmp(take.flac.data(), "fLaC", 4) != 0)
+            return std::nullopt;
         block.takes.push_back(std::move(take));
     }
     std::uint32_t segments = 0;

@@ -11,6 +11,7 @@ namespace melodrift::sonobox {
 //   "SBXP", u32 format (1), u32 block bytes (all of this block, magic included)
 //   i32 tempo, i32 metre, f32 volume[6], i32 effect state[11]
 //   u32 take count (<= 6), per take: u32 stream, u32 samples, u32 bytes, FLAC bytes
+//     (a FLAC stream, "fLaC" first)
 //   u32 segment count, per segment: f64 source start, f64 length
 //   u32 recogniser bytes: the size of the recogniser's own block that follows
 // Little-endian throughout.

@@ -20,8 +20,8 @@ ProjectBlock SampleBlock()
     block.metre = 3;
     block.volumes = {0.1f, 0.2f, 0.3f, 0.4f, 0.5f, 0.6f};
     block.effects = {1, 0, 0, 2, 0, 0, 0, 0, 3, 2, 1};
-    block.takes.push_back({2, 10, {1, 2, 3, 4, 5}});
-    block.takes.push_back({5, 20, {9, 8, 7}});
+    block.takes.push_back({2, 10, {'f', 'L', 'a', 'C', 5}});
+    block.takes.push_back({5, 20, {'f', 'L', 'a', 'C', 8, 7}});
     block.segments = {{-1, 2}, {0.5, 4.5}};
     block.recogniserBytes = 0;
     return block;
@@ -42,7 +42,7 @@ TEST(ProjectBlockFormat, RoundTripsEveryField)
     ASSERT_EQ(parsed->takes.size(), 2u);
     EXPECT_EQ(parsed->takes[1].stream, 5u);
     EXPECT_EQ(parsed->takes[1].samples, 20u);
-    EXPECT_EQ(parsed->takes[1].flac, (std::vector<std::uint8_t>{9, 8, 7}));
+    EXPECT_EQ(parsed->takes[1].flac, (std::vector<std::uint8_t>{'f', 'L', 'a', 'C', 8, 7}));
     EXPECT_EQ(parsed->segments, expected.segments);
 }
 
@@ -73,7 +73,7 @@ TEST(ProjectBlockFormat, EveryTruncationAndBadFieldIsRefused)
         {"format", 4, 2},       {"size too small", 8, 8},  {"size past the end", 8, 100000},
         {"tempo", 12, 0},       {"metre", 16, 9},          {"volume NaN", 20, 0x7FC00000},
         {"take count", 88, 7},  {"take stream", 92, 6},    {"take bytes", 100, 0xFFFFFFF0},
-        {"segment count", 92 + 12 + 5 + 12 + 3, 0x10000000},
+        {"segment count", 92 + 12 + 5 + 12 + 6, 0x10000000}, {"not FLAC", 92 + 12, 0x43614C67},
     };
     for (const Patch& p : patches) {
         std::vector<std::uint8_t> bytes = good;

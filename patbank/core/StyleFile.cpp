@@ -1,8 +1,9 @@
 #include "StyleFile.h"
 
 #include <cstring>
+#include <zlib.h>
+
 #include "ByteReader.h"
-#include "Checksum.h"
 #include "InfoRecord.h"
 
 namespace patbank {
@@ -10,6 +11,14 @@ namespace patbank {
 namespace {
 
 constexpr char kMagic[4] = {'M', 'D', 'S', 'F'};
+constexpr size_t kCrcOffset = 16;
+
+// Covers the info record and the data; every header field is checked by value.
+uint32_t checksum(std::span<const uint8_t> file)
+{
+    const auto body = file.subspan(kStyleFileHeader);
+    return static_cast<uint32_t>(crc32(crc32(0L, Z_NULL, 0), body.data(), static_cast<uInt>(body.size())));
+}
 
 std::optional<StyleFileContents> fail(std::string* why, const char* text)
 {
@@ -31,7 +40,9 @@ std::vector<uint8_t> serializeStyleFile(const tagStyleInfo& info, std::span<cons
     putU32(out, 0);
     putRaw(out, &info, sizeof info);
     putRaw(out, data.data(), data.size());
-    storeChecksum(out, 16);
+    const uint32_t crc = checksum(out);
+    for (int i = 0; i < 4; ++i)
+        out[kCrcOffset + i] = static_cast<uint8_t>(crc >> (8 * i));
     return out;
 }
 
@@ -54,7 +65,7 @@ std::optional<StyleFileContents> parseStyleFile(std::span<const uint8_t> bytes, 
     std::span<const uint8_t> data;
     in.raw(&out.info, sizeof out.info);
     in.take(dataSize, data);
-    if (fileChecksum(bytes, 16) != crc)
+    if (checksum(bytes) != crc)
         return fail(why, "checksum mismatch");
     if (!checkInfo(out.info, why))
         return std::nullopt;

@@ -2,7 +2,7 @@
 // record and its compressed data, with a checksum over both.
 //
 //   0  "MDSF"          4  uint32 version (1)   8  uint32 info size (1800)
-//   12 uint32 data size                        16 uint32 CRC-32 of all other bytes
+//   12 uint32 data size                        16 uint32 CRC-32 of info + data
 //   20 info record     1820 data (a zlib stream)
 // All integers little-endian; the file is exactly 1820 + data size bytes.
 #pragma once

@@ -95,6 +95,20 @@ TEST_F(Harmony, ChordsAreDiatonicTriadsOfTheKey)
         EXPECT_NE(std::find(allowed.begin(), allowed.end(), c.code), allowed.end()) << c.code;
 }
 
+TEST_F(Harmony, ITurningToIiiAtASectionEndIsPlayedAsIII)
+{
+    // Last bar: a short do, then mi and a long ti. I then iii, at the song's
+    // end, is given as C then E major.
+    const Result r = analyse("C4:1 E4:1 G4:1 E4:1 F4:1 A4:1 G4:2 C4:1.5 G4:0.5 E4:0.5 B4:1.5", 0, 0);
+    ASSERT_GE(r.chords.size(), 2u);
+    const MA_Chord& first = r.chords[r.chords.size() - 2];
+    const MA_Chord& second = r.chords.back();
+    EXPECT_EQ(first.code, kCMajor);
+    EXPECT_EQ(first.wholeBar, 0);
+    EXPECT_EQ(second.code, 4 * 4);
+    EXPECT_EQ(second.wholeBar, 0);
+}
+
 TEST_F(Harmony, UnknownKeyIsDecidedFromTheMelody)
 {
     const Result decided = analyse(songs::kWaltzInG, 1, -1);

@@ -95,8 +95,9 @@ MELODRIFT_API int32_t MA_KeyAnalysis(const uint8_t* notes, const uint16_t* lengt
  *   tempo     beats per minute; not used
  *   barCount  out: bars of the melody (total ticks / ticks a bar, rounded up)
  * Returns 0, or -1 for a null pointer, count <= 0, TS above 3, ticksPerBeat
- * below 4 or a melody without any pitched note; on -1 the previous melody and
- * analysis stay as they were and barCount is not written.
+ * below 4, a melody without any pitched note or one longer than 4096 bars;
+ * on -1 the previous melody and analysis stay as they were and barCount is
+ * not written.
  */
 MELODRIFT_API int32_t MA_InputMelody(const uint8_t* notes, const uint16_t* lengths, int32_t count,
                                      int32_t ticksPerBeat, int32_t TS, int32_t tempo, int32_t* barCount);

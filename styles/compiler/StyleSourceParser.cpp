@@ -19,6 +19,30 @@ bool droppedController(long c)
         || (c >= 46 && c <= 63) || (c >= 85 && c <= 90) || (c >= 102 && c <= 119);
 }
 
+// Well-formed UTF-8 (no overlong forms, surrogates or values above U+10FFFF).
+bool validUtf8(const std::string& text)
+{
+    size_t i = 0;
+    while (i < text.size()) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        const size_t n = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 0;
+        if (n == 0 || i + n > text.size())
+            return false;
+        uint32_t cp = n == 1 ? c : c & (0x7F >> n);
+        for (size_t k = 1; k < n; ++k) {
+            const auto d = static_cast<unsigned char>(text[i + k]);
+            if ((d & 0xC0) != 0x80)
+                return false;
+            cp = cp << 6 | (d & 0x3F);
+        }
+        const uint32_t least[] = {0, 0, 0x80, 0x800, 0x10000};
+        if (cp < least[n] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+            return false;
+        i += n;
+    }
+    return true;
+}
+
 class Parser {
 public:
     ParseResult run(const std::string& text);
@@ -121,6 +145,8 @@ void Parser::header(const Words& w)
     auto text = [&](std::string& field, size_t max) {
         if (count(w, 2, 2) && w[1].size() > max)
             error(key + " is longer than " + std::to_string(max) + " bytes");
+        else if (w.size() == 2 && !validUtf8(w[1]))
+            error(key + " is not valid UTF-8");
         else if (w.size() == 2)
             field = w[1];
     };

@@ -9,7 +9,7 @@ namespace {
 
 const char* kMinimal = R"(style 77
 name "Tiny \"Test\""   # a comment
-author "Me"
+author "Mé 作者"
 metre 3/4
 tempo 90
 categories 2 11
@@ -86,6 +86,7 @@ TEST(StyleSource, ReadsAMinimalStyle)
     const auto& s = *r.style;
     EXPECT_EQ(s.id, 77);
     EXPECT_EQ(s.name, "Tiny \"Test\"");
+    EXPECT_EQ(s.author, "Mé 作者");
     EXPECT_EQ(s.metre, 1);
     EXPECT_EQ(s.tempo, 90);
     EXPECT_EQ(s.categories, (std::vector<int>{2, 11}));
@@ -128,6 +129,10 @@ TEST(StyleSource, ReportsErrorsWithTheirLines)
         {head + "colour red\n", 5, "unknown statement"},
         {head + "name \"" + std::string(40, 'n') + "\"\n", 5, "longer than 39"},
         {head + "categories 1 2 3 4 5\n", 5, "takes 1..4 values"},
+        {head + "author \"a\xff\"\n", 5, "not valid UTF-8"},
+        {head + "description \"\xc3\"\n", 5, "not valid UTF-8"},
+        {head + "name \"\xc0\xaf\"\n", 5, "not valid UTF-8"},      // overlong '/'
+        {head + "name \"\xed\xa0\x80\"\n", 5, "not valid UTF-8"},  // surrogate
         {"style 5\nname \"n\"\ntempo 100\nmain 0 bars 1\n", 4, "'metre' must come before"},
         {head + "main 0 bars 1\nmain 0 bars 2\n", 6, "defined twice"},
         {head + "intro 8 bars 1\n", 5, "outside 0..7"},

@@ -316,6 +316,30 @@ INSTANTIATE_TEST_SUITE_P(Input, RejectedInput,
                                            BadInput{"ThousandsOfBars", 10}),
                          [](const auto& tc) { return std::string(tc.param.name); });
 
+TEST_F(Harmony, AcceptsUpTo4096Bars)
+{
+    Melody m;
+    for (int bar = 0; bar < 4096; ++bar) {
+        m.notes.push_back(static_cast<uint8_t>(60 + (bar % 8 < 4 ? 0 : 7)));
+        m.lengths.push_back(768);
+    }
+    int32_t bars = 0;
+    ASSERT_EQ(MA_InputMelody(m.notes.data(), m.lengths.data(), m.count(), kTicksPerBeat, 0, 100, &bars), 0);
+    EXPECT_EQ(bars, 4096);
+    std::vector<MA_Section> s(4096);
+    std::vector<MA_Chord> c(8192);
+    std::vector<MA_Fill> f(4096);
+    int32_t ns = 0, nc = 0, nf = 0;
+    EXPECT_EQ(MA_MelodyAnalysis(0, &ns, s.data(), &nc, c.data(), &nf, f.data()), 0);
+    EXPECT_EQ(s[static_cast<size_t>(ns - 1)].lastBar, 4095);
+
+    m.notes.push_back(62);
+    m.lengths.push_back(1);
+    bars = -5;
+    EXPECT_EQ(MA_InputMelody(m.notes.data(), m.lengths.data(), m.count(), kTicksPerBeat, 0, 100, &bars), -1);
+    EXPECT_EQ(bars, -5);
+}
+
 TEST_F(Harmony, TensOfThousandsOfNotes)
 {
     Melody m;

@@ -277,13 +277,16 @@ MELODRIFT_API int32_t MM_GetStreamLength(int32_t stream);
 /* Cuts or pads (with silence) a stream to ms. 0, else -1. */
 MELODRIFT_API int32_t MM_SetStreamLength(int32_t stream, int32_t ms);
 
-/* Voice effects on streams 2 and 5 (MM_FX_* ids). 0, -1 for an unknown id. */
+/* Voice effects on streams 2 and 5 (MM_FX_* ids). A running effect preview
+ * (MM_PLAY_FX_PREVIEW) continues with the change. 0, -1 for an unknown id or
+ * a state outside the preset's choices. */
 MELODRIFT_API int32_t MM_SetFxPreset(int32_t effectId, int32_t state);
 
 /* Lays the melody take (stream 2) along the song form into stream 5: each
- * segment copies length bars from sourceStart, or silence for -1. style and
- * *projectValue (from MM_LoadProject) are accepted for the record; a stream 5
- * recorded as a final take is kept when *projectValue is 1. 0, else negative. */
+ * segment copies length bars from sourceStart, or silence for -1. style is
+ * not needed. *projectValue (may be null) is the value MM_LoadProject
+ * returned: it is set to 0, since a final take restored from the project has
+ * now been replaced. 0, else negative. */
 MELODRIFT_API int32_t MM_CombineSong(int32_t style, int32_t count, const MM_VoiceSegment* segments, int32_t* projectValue);
 
 /* ---- Export ------------------------------------------------------------ */

@@ -205,7 +205,14 @@ std::shared_ptr<const MonoBuffer> Engine::Voice(int stream) const
 int Engine::SetEffect(int id, int state)
 {
     std::lock_guard<std::recursive_mutex> guard(m_lock);
-    return m_effects.Set(id, state) ? 0 : MM_ERR_FAIL;
+    if (!m_effects.Set(id, state))
+        return MM_ERR_FAIL;
+    // The effect dialog's preview follows every change from where it is.
+    if (m_run && m_run->kind == RunKind::Play && m_run->mode == MM_PLAY_FX_PREVIEW && !m_run->finished) {
+        double bar = static_cast<double>(m_run->startSample + m_run->processor->Position()) / m_time.SamplesPerBar();
+        Play(m_run->window, bar, MM_PLAY_FX_PREVIEW);
+    }
+    return 0;
 }
 
 int Engine::CombineSong(int count, const double* segments, std::int32_t* projectValue)

@@ -118,6 +118,7 @@ int Engine::Play(MDP_Window window, double start, int mode)
     run->kind = RunKind::Play;
     run->window = window;
     run->mode = mode;
+    run->startSample = from;
     m_lastPlayWindow = window;
     int error = StartRun(std::move(run), program, false);
     if (error != 0)

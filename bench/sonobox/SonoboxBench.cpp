@@ -3,6 +3,7 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -45,6 +46,29 @@ std::size_t EditDistance(const std::vector<int>& a, const std::vector<int>& b)
         }
     }
     return row[b.size()];
+}
+
+// Notes as (pitch, length in ticks) codes, rests included, for comparing
+// rhythm as well as pitch.
+std::vector<int> NoteCodes(const std::vector<SungNote>& notes)
+{
+    std::vector<int> out;
+    for (const SungNote& n : notes)
+        out.push_back(n.midi * 100000 + static_cast<int>(n.beats * 192));
+    return out;
+}
+
+std::vector<int> RecognisedCodes(PitchloreLibrary& recogniser)
+{
+    int count = recogniser.GetMelody(nullptr, nullptr, -1);
+    std::vector<std::uint8_t> notes(static_cast<std::size_t>(std::max(count, 0)));
+    std::vector<std::uint16_t> lengths(notes.size());
+    if (count > 0)
+        recogniser.GetMelody(notes.data(), lengths.data(), -1);
+    std::vector<int> out;
+    for (std::size_t i = 0; i < notes.size(); ++i)
+        out.push_back((notes[i] < 128 ? notes[i] : -1) * 100000 + lengths[i]);
+    return out;
 }
 
 std::vector<int> RecognisedPitches(PitchloreLibrary& recogniser)
@@ -188,30 +212,33 @@ void BM_RecognitionQuality(benchmark::State& state)
     }
     AnalysisSettings settings{static_cast<int>(state.range(0)), static_cast<int>(state.range(1))};
     const std::vector<int> expected = Pitched(kTune);
+    const std::vector<int> expectedCodes = NoteCodes(kTune);
     double beats = 0;
     for (const SungNote& n : kTune)
         beats += n.beats;
-    const int expectedBars = static_cast<int>(beats / 4);
-    double accuracy = 0, barsRight = 0;
+    const int expectedBars = static_cast<int>(std::ceil(beats / 4)); // the last bar is padded
+    double accuracy = 0, rhythm = 0, barsRight = 0;
     int takes = 0;
     for (auto _ : state) {
-        accuracy = barsRight = 0;
+        accuracy = rhythm = barsRight = 0;
         takes = 0;
-        for (int tempo : {70, 100, 140}) {
+        for (int tempo : {70, 100, 140, 180}) {
             for (double vibrato : {20.0, 60.0}) {
-                for (double noise : {0.0, 0.1, 0.3}) {
+                for (double noise : {0.0, 0.15, 0.4}) {
                     MonoBuffer take = test::SingMelody(kTune, tempo, 4, {vibrato, noise, 11});
                     Recognition r = RecogniseTake(recogniser, settings, take, tempo, 0);
-                    std::vector<int> got = RecognisedPitches(recogniser);
-                    double distance = static_cast<double>(EditDistance(got, expected));
+                    double distance = static_cast<double>(EditDistance(RecognisedPitches(recogniser), expected));
                     accuracy += std::max(0.0, 1.0 - distance / static_cast<double>(expected.size()));
-                    barsRight += r.barCount == expectedBars ? 1 : 0;
+                    distance = static_cast<double>(EditDistance(RecognisedCodes(recogniser), expectedCodes));
+                    rhythm += std::max(0.0, 1.0 - distance / static_cast<double>(expectedCodes.size()));
+                    barsRight += r.barCount == expectedBars && r.leadInBars == 1 ? 1 : 0;
                     ++takes;
                 }
             }
         }
     }
-    state.counters["note_accuracy"] = accuracy / takes;
+    state.counters["pitch_accuracy"] = accuracy / takes;
+    state.counters["note_and_length_accuracy"] = rhythm / takes;
     state.counters["bars_right"] = barsRight / takes;
 }
 BENCHMARK(BM_RecognitionQuality)

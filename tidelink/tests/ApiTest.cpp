@@ -49,7 +49,7 @@ protected:
 
 TEST_F(ApiTest, WithoutAServiceOperationsSayNoService)
 {
-    CS_UserRecord user = User("alice", "secret");
+    CS_UserRecord& user = Keep(User("alice", "secret"));
     EXPECT_EQ(CS_Login(&user, 1), CS_ERR_NO_SERVICE);
     EXPECT_EQ(CS_Register(&user), CS_ERR_NO_SERVICE);
     EXPECT_EQ(CS_DownloadStyle(1, nullptr), CS_ERR_NO_SERVICE);
@@ -78,7 +78,7 @@ TEST_F(ApiTest, LoginAndWebPagesThroughTheEntryPoints)
     EXPECT_EQ(CS_GetWebPageURL(3, url), 0);
     EXPECT_STREQ(url, "untouched") << "edition 3 has no software page";
 
-    CS_UserRecord user = User("alice", "secret");
+    CS_UserRecord& user = Keep(User("alice", "secret"));
     ASSERT_EQ(CS_Login(&user, 1), 0);
     EXPECT_EQ(user.userId, aliceId);
     ASSERT_EQ(CS_GetWebPageURL(4, url), 0);
@@ -106,7 +106,7 @@ TEST_F(ApiTest, NoticesAndQuestionsThroughTheEntryPoints)
     EXPECT_STREQ(records[1].title, "Two");
     EXPECT_EQ(CS_GetNewNoticeNum(0), 0);
 
-    CS_UserRecord user = User("alice", "secret");
+    CS_UserRecord& user = Keep(User("alice", "secret"));
     ASSERT_EQ(CS_Login(&user, 1), 0);
     ASSERT_EQ(CS_SubmitQnA(user.userId, "Is there a manual?"), 0);
     count = 2;
@@ -126,7 +126,7 @@ TEST_F(ApiTest, CancelDuringASynchronousLogin)
 {
     server->Stop();
     ASSERT_EQ(Init(3), 0);
-    CS_UserRecord user = User("alice", "secret");
+    CS_UserRecord& user = Keep(User("alice", "secret"));
     std::thread canceller([] {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
         CS_CancelOperation();

@@ -216,7 +216,7 @@ TEST_F(FaultTest, ForgedRepliesAreDroppedAndTheRealOneIsTaken)
     int asked = relay->Requests(kLogin);
     for (const Case& c : cases) {
         relay->Plan(kLogin + 1, c.fault);
-        CS_UserRecord user = User("alice", "secret");
+        CS_UserRecord& user = Keep(User("alice", "secret"));
         EXPECT_EQ(client->service->Login(&user, true), 0) << c.logged;
         EXPECT_TRUE(log.Contains(c.logged)) << c.logged;
         client->service->Logoff();
@@ -227,7 +227,7 @@ TEST_F(FaultTest, ForgedRepliesAreDroppedAndTheRealOneIsTaken)
 TEST_F(FaultTest, LostReplyIsRetriedWithTheSameSequence)
 {
     relay->Plan(kRegister + 1, Fault::Drop);
-    CS_UserRecord user = User("dora", "pw");
+    CS_UserRecord& user = Keep(User("dora", "pw"));
     ASSERT_EQ(client->service->Register(&user), 0);
     EXPECT_EQ(relay->Requests(kRegister), 2);
     EXPECT_TRUE(server->db->FindUser("dora").has_value())
@@ -255,7 +255,7 @@ TEST(FaultUnreachable, NoServerMeansTimeoutNotAHang)
     }
     ClientHarness client(port);
     client.service->Start();
-    CS_UserRecord user = User("alice", "secret");
+    CS_UserRecord& user = Keep(User("alice", "secret"));
     EXPECT_EQ(client.service->Login(&user, true), CS_ERR_TIMEOUT);
     EXPECT_FALSE(client.service->Connected());
     EXPECT_TRUE(Eventually([&] { return log.Contains("Who release the connected semaphore?"); }));

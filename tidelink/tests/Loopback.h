@@ -19,6 +19,7 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <deque>
 #include <cstring>
 #include <filesystem>
 #include <functional>
@@ -302,6 +303,16 @@ inline CS_UserRecord User(const char* name, const char* password)
     std::strncpy(u.userName, name, sizeof u.userName - 1);
     std::strncpy(u.password, password, sizeof u.password - 1);
     return u;
+}
+
+// The service keeps a pointer to the last user record for as long as it
+// runs, so records handed to it live until the test program ends.
+inline CS_UserRecord& Keep(CS_UserRecord record)
+{
+    static std::mutex lock;
+    static std::deque<CS_UserRecord> kept;
+    std::lock_guard guard(lock);
+    return kept.emplace_back(record);
 }
 
 template <typename Pred>

@@ -55,7 +55,7 @@ TEST_P(LoopbackTest, GreetsOnThePreferredTransport)
 TEST_P(LoopbackTest, SyncLoginFillsTheUserRecord)
 {
     ClientHarness& c = Greeted();
-    CS_UserRecord user = User("alice", "secret");
+    CS_UserRecord& user = Keep(User("alice", "secret"));
     ASSERT_EQ(c.service->Login(&user, true), 0);
     EXPECT_EQ(c.service->LoginState(), 2);
     EXPECT_EQ(user.userId, aliceId);
@@ -67,7 +67,7 @@ TEST_P(LoopbackTest, SyncLoginFillsTheUserRecord)
 TEST_P(LoopbackTest, BackgroundLoginPostsItsOutcome)
 {
     ClientHarness& c = Greeted();
-    CS_UserRecord user = User("alice", "secret");
+    CS_UserRecord& user = Keep(User("alice", "secret"));
     ASSERT_EQ(c.service->Login(&user, false), 0);
     Posted p = posts.WaitFor([](const Posted& m) { return m.message == CS_UM_SERVICE_EVENT && (m.wParam >> 16) == 34; });
     ASSERT_EQ(p.message, unsigned(CS_UM_SERVICE_EVENT));
@@ -87,12 +87,12 @@ TEST_P(LoopbackTest, RefusedLoginsReturnTheServerCodeAndResetTheState)
     const Case cases[] = {{"alice", "wrong", CS_ERR_BAD_PASSWORD}, {"nobody", "secret", CS_ERR_UNKNOWN_USER}};
     ClientHarness& c = Greeted();
     for (const Case& k : cases) {
-        CS_UserRecord user = User(k.name, k.password);
+        CS_UserRecord& user = Keep(User(k.name, k.password));
         EXPECT_EQ(c.service->Login(&user, true), k.code) << k.name;
         EXPECT_EQ(c.service->LoginState(), 0) << k.name << ": a new login is needed";
         EXPECT_EQ(user.userId, 0);
     }
-    CS_UserRecord user = User("nobody", "x");
+    CS_UserRecord& user = Keep(User("nobody", "x"));
     ASSERT_EQ(c.service->Login(&user, false), 0);
     Posted p = posts.WaitFor([](const Posted& m) { return m.wParam == (34 << 16 | CS_ERR_UNKNOWN_USER); });
     EXPECT_EQ(p.message, unsigned(CS_UM_SERVICE_EVENT)) << "a background refusal is posted";
@@ -101,9 +101,9 @@ TEST_P(LoopbackTest, RefusedLoginsReturnTheServerCodeAndResetTheState)
 TEST_P(LoopbackTest, RegisterLogsOnAndRefusesATakenName)
 {
     ClientHarness& c = Greeted();
-    CS_UserRecord taken = User("alice", "other");
+    CS_UserRecord& taken = Keep(User("alice", "other"));
     EXPECT_EQ(c.service->Register(&taken), CS_ERR_NAME_TAKEN);
-    CS_UserRecord fresh = User("bob", "pw");
+    CS_UserRecord& fresh = Keep(User("bob", "pw"));
     ASSERT_EQ(c.service->Register(&fresh), 0);
     EXPECT_GT(fresh.userId, aliceId);
     EXPECT_EQ(fresh.accountFlags, 12);
@@ -117,7 +117,7 @@ TEST_P(LoopbackTest, RegisterLogsOnAndRefusesATakenName)
 
     c.service->Logoff();
     EXPECT_EQ(c.service->LoginState(), 0);
-    CS_UserRecord again = User("bob", "pw");
+    CS_UserRecord& again = Keep(User("bob", "pw"));
     EXPECT_EQ(c.service->Login(&again, true), 0) << "the new account logs in";
 }
 
@@ -161,7 +161,7 @@ TEST_P(LoopbackTest, StylesSynchroniseIntoTheStoreAndDownloadOnRequest)
 TEST_P(LoopbackTest, UploadsInChunksWithProgress)
 {
     ClientHarness& c = Greeted();
-    CS_UserRecord user = User("alice", "secret");
+    CS_UserRecord& user = Keep(User("alice", "secret"));
     ASSERT_EQ(c.service->Login(&user, true), 0);
     std::string song = (c.dir / "song.mp3").string();
     {
@@ -212,7 +212,7 @@ TEST_P(LoopbackTest, NoticesArriveAndDeletionsFollow)
     EXPECT_EQ(p.lParam, 2) << "two unread general notices";
     EXPECT_EQ(c.notices.UnreadCount(0), 2);
 
-    CS_UserRecord user = User("alice", "secret");
+    CS_UserRecord& user = Keep(User("alice", "secret"));
     ASSERT_EQ(c.service->Login(&user, false), 0);
     p = posts.WaitFor([&](const Posted& m) { return m.wParam == 0x960000 && (m.lParam >> 16) == aliceId; });
     EXPECT_EQ(p.lParam & 0xFFFF, 1) << "the personal notice follows the login";
@@ -233,7 +233,7 @@ TEST_P(LoopbackTest, QuestionsGoUpAndAnswersComeBack)
     server->db->AnswerQuestion(server->db->AddQuestion(0, "How do I sing?"), "Loudly", true);
     ClientHarness& c = Greeted();
     ASSERT_TRUE(Eventually([&] { return c.questions.PublicSize() == 1; }));
-    CS_UserRecord user = User("alice", "secret");
+    CS_UserRecord& user = Keep(User("alice", "secret"));
     ASSERT_EQ(c.service->Login(&user, true), 0);
     ASSERT_EQ(c.service->SubmitQuestion(user.userId, "Where is my song?"), 0);
     CS_TextRecord r[2]{};
@@ -259,7 +259,7 @@ TEST_P(LoopbackTest, CancelEndsAWaitingLogin)
     server->Stop(); // nobody answers: the login stays pending
     ClientHarness& c = Client();
     c.service->Start();
-    CS_UserRecord user = User("alice", "secret");
+    CS_UserRecord& user = Keep(User("alice", "secret"));
     std::thread canceller([&] {
         std::this_thread::sleep_for(std::chrono::milliseconds(150));
         c.service->Cancel();
@@ -283,7 +283,7 @@ TEST_P(LoopbackTest, DemandedUpdateStopsTheService)
     EXPECT_EQ(c.version.major, 2) << "the server's version is written into the record";
     EXPECT_STREQ(c.version.serverText, "get 2.0");
     ASSERT_TRUE(Eventually([&] { return c.service->Stopping(); }));
-    CS_UserRecord user = User("alice", "secret");
+    CS_UserRecord& user = Keep(User("alice", "secret"));
     EXPECT_EQ(c.service->Login(&user, true), CS_ERR_NO_SERVICE);
 }
 

@@ -36,7 +36,7 @@ static_assert(sizeof(MR_NoteRecord) == 8, "note record is 8 bytes");
 static_assert(offsetof(MR_NoteRecord, frames) == 4, "frames follow the pitch");
 #else
 _Static_assert(sizeof(MR_NoteRecord) == 8, "note record is 8 bytes");
-_Static_assert(__builtin_offsetof(MR_NoteRecord, frames) == 4, "frames follow the pitch");
+_Static_assert(offsetof(MR_NoteRecord, frames) == 4, "frames follow the pitch");
 #endif
 
 /* Note number of a rest in the note arrays. */

@@ -125,6 +125,13 @@ TEST_F(PitchloreApi, EmptyAnalyserSavesAndLoadsTheSmallestBlock)
     EXPECT_EQ(tempo, 100);
     EXPECT_EQ(MR_SaveAnalysis(p.c_str(), 3), 32);
     EXPECT_EQ(MR_LoadAnalysis(p.c_str(), 3, 3), 28);
+    // A block of size 0 is skipped: the project loader still learns its extent.
+    std::string zero = file("zero.prj", {'P', 'R', 'J', 0, 0, 0, 0});
+    ASSERT_EQ(MR_ResetAnalyser(150, 2, 1024, 12), 0);
+    EXPECT_EQ(MR_LoadProject(zero.c_str(), 3, 0), 4);
+    EXPECT_EQ(MR_LoadAnalysis(zero.c_str(), 3, 3), 0);
+    MR_GetMelodyInfo(&key, &TS, &tempo);
+    EXPECT_EQ(tempo, 150) << "analyser left as it was";
     EXPECT_EQ(MR_SaveProject((dir / "missing.prj").string().c_str()), 0);
     EXPECT_EQ(MR_LoadProject((dir / "missing.prj").string().c_str(), 0, 0), 0);
 }

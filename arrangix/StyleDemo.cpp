@@ -79,7 +79,7 @@ Plan demoPlan(DecodedStyle& style, int type, int segmentId, int key, int mode, i
     static const uint8_t kinds[3] = {kMain, kIntro, kOutro};
     Block b = blockOf(style, kinds[type], static_cast<uint8_t>(segmentId), 4 * bar);
     if (segmentId < 0 || segmentId > 255)
-        b.id = 0xFF, b.styleId = -1;  // names no segment: the render reports it
+        b.styleId = -1;  // names no segment of this style: the render reports it
     if (type == 0) {
         int row = static_cast<int>((t >> 2) % 4);
         for (int i = 0; i < 4; ++i)

@@ -149,22 +149,40 @@ TEST(Renderer, ChordTonesBassAndDrumsUnderChordsTable)
     }
 }
 
-TEST(Renderer, HeldNoteKeepsSoundingOrIsCutAtTheChordChange)
+TEST(Renderer, HeldNotesAcrossAChangeFromCToFTable)
 {
-    // Strings (chord-tested everywhere): C and E held over two bars.
-    Fixture f(styleWithMain({{oneTrack(1, 48, 2 * 768, [](Events& e) {
-        e.note(0, 1536, 1, 60).note(0, 1536, 1, 64);
-    })}}));
-    Renderer r = f.renderer();
-    ASSERT_EQ(r.renderBlocks({mainBlock(0, {{768, kMajor, 0}, {768, kMajor, 5}})}), 0);
-    const OutputTrack* t = channel(r, 1);
-    ASSERT_NE(t, nullptr);
-    std::multiset<Ev> got;
-    for (const Ev& e : eventsOf(*t))
-        got.insert(e);
-    // Under F, C stays C (its fifth) and keeps sounding; E becomes F: cut and restarted.
-    std::multiset<Ev> expected = {{0, 60, 100}, {1536, 60, 0}, {0, 64, 100}, {768, 64, 0}, {768, 65, 100}, {1536, 65, 0}};
-    EXPECT_EQ(got, expected);
+    // Strings (chord-tested everywhere) over two bars of C then F. Under F, C
+    // stays C (its fifth) while E becomes F.
+    struct Note {
+        uint32_t from, to;
+        uint8_t pitch;
+    };
+    struct Case {
+        const char* what;
+        std::vector<Note> notes;
+        std::multiset<Ev> expected;
+    } cases[] = {
+        {"same fitted pitch keeps sounding", {{0, 1536, 60}}, {{0, 60, 100}, {1536, 60, 0}}},
+        {"changed pitch is cut and restarted", {{0, 1536, 64}}, {{0, 64, 100}, {768, 64, 0}, {768, 65, 100}, {1536, 65, 0}}},
+        {"both at once", {{0, 1536, 60}, {0, 1536, 64}},
+         {{0, 60, 100}, {1536, 60, 0}, {0, 64, 100}, {768, 64, 0}, {768, 65, 100}, {1536, 65, 0}}},
+        {"starting just before the change takes the next chord's pitch", {{720, 1536, 64}}, {{720, 65, 100}, {1536, 65, 0}}},
+        {"a short overhang is not restarted", {{0, 800, 64}}, {{0, 64, 100}, {800, 64, 0}}},
+    };
+    for (const Case& c : cases) {
+        Fixture f(styleWithMain({{oneTrack(1, 48, 2 * 768, [&](Events& e) {
+            for (const Note& n : c.notes)
+                e.note(n.from, n.to, 1, n.pitch);
+        })}}));
+        Renderer r = f.renderer();
+        ASSERT_EQ(r.renderBlocks({mainBlock(0, {{768, kMajor, 0}, {768, kMajor, 5}})}), 0) << c.what;
+        const OutputTrack* t = channel(r, 1);
+        ASSERT_NE(t, nullptr) << c.what;
+        std::multiset<Ev> got;
+        for (const Ev& e : eventsOf(*t))
+            got.insert(e);
+        EXPECT_EQ(got, c.expected) << c.what;
+    }
 }
 
 TEST(Renderer, NotesEndingInsideTheirChordAreNotReplayed)

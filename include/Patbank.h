@@ -142,7 +142,10 @@ MELODRIFT_API int32_t SF_GetTSInfos(int32_t metre, int32_t* count, tagStyleInfo*
  * of the service's recommended list in its order; when none of them is of this
  * metre and installed, the featured styles (SF_FLAG_FEATURED) instead, then
  * the other installed styles, so a fresh install still offers some. At most
- * SF_RECOM_MAX. count is in/out as for SF_GetTSInfos. Returns 0 or -1. */
+ * SF_RECOM_MAX. count is in/out as for SF_GetTSInfos, except that with an
+ * array a *count of 0 or less on entry stands for an array of SF_RECOM_MAX
+ * records (the setup screen's, which treats count as output only).
+ * Returns 0 or -1. */
 MELODRIFT_API int32_t SF_GetRecomInfos(int32_t metre, int32_t* count, tagStyleInfo* infos);
 
 /* ---- Used by the online client, in this order -------------------------- */

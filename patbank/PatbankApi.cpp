@@ -135,6 +135,8 @@ MELODRIFT_API int32_t SF_GetRecomInfos(int32_t metre, int32_t* count, tagStyleIn
 {
     if (count == nullptr || metre < 0 || metre > 3)
         return -1;
+    if (infos != nullptr && *count <= 0)
+        *count = SF_RECOM_MAX;
     return withStore([&](patbank::StyleStore& s) { return copyOut(s.recommended(metre, SF_RECOM_MAX), count, infos); });
 }
 

@@ -175,6 +175,17 @@ TEST_F(PatbankApiTest, RecommendsShippedStylesBeforeTheServiceSpeaks)
     ASSERT_EQ(api.getRecomInfos(1, &count, infos), 0);
     EXPECT_GE(count, 1);
     EXPECT_EQ(api.getRecomInfos(-1, &count, infos), -1);
+    // A caller that treats count as output only still gets its 30 records' worth.
+    count = 0;
+    ASSERT_EQ(api.getRecomInfos(0, &count, infos), 0);
+    EXPECT_EQ(infos[0].id, 1001);
+    EXPECT_GE(count, 1);
+    count = 1;
+    ASSERT_EQ(api.getRecomInfos(0, &count, infos), 0);
+    EXPECT_EQ(count, 1);
+    count = 7;
+    ASSERT_EQ(api.getRecomInfos(0, &count, nullptr), 0);
+    EXPECT_GE(count, 1);
 }
 
 // The online client's sequence over one service lifetime, then a restart.

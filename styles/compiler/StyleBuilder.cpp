@@ -76,9 +76,10 @@ void fillSegments(tagStyleInfo& info, const StyleSource& style)
         info.segmentCount[kind] = static_cast<uint8_t>(std::min<size_t>(segments.size(), 255));
         for (size_t j = 0; j < segments.size(); ++j) {
             const SourceSegment& seg = *segments[j];
-            if (kind == 2)
+            // The record has bar counts for ids 0..7 only (the parser allows no more).
+            if (kind == 2 && seg.id >= 0 && seg.id < 8)
                 info.introBars[seg.id] = static_cast<uint8_t>(std::min(seg.bars, 255));
-            if (kind == 3)
+            if (kind == 3 && seg.id >= 0 && seg.id < 8)
                 info.outroBars[seg.id] = static_cast<uint8_t>(std::min(seg.bars, 255));
             const size_t parts = kind < 2 ? 1 : 2;
             for (size_t p = 0; p < parts && j * parts + p < 8; ++p) {

@@ -87,14 +87,16 @@ SongFacts inspectMidi(const std::string& path, const std::vector<ChordWindow>& w
     return f;
 }
 
-AudioFacts inspectWav(const std::string& path)
+AudioFacts inspectWav(const std::string& path, double tailFrom)
 {
     AudioFacts a;
     int status = 0;
-    std::string out = run(std::string(kPython) + " " + scriptPath() + " wav " + path + " 2>&1", status);
+    std::string out = run(std::string(kPython) + " " + scriptPath() + " wav " + path + " " +
+                              std::to_string(tailFrom) + " 2>&1",
+                          status);
     std::istringstream in(out);
     std::string tag;
-    in >> tag >> a.seconds >> a.peak >> a.rms >> a.clippedShare;
+    in >> tag >> a.seconds >> a.peak >> a.rms >> a.clippedShare >> a.tailRms;
     a.ok = status == 0 && tag == "WAV" && a.peak >= 0;
     if (!a.ok)
         a.error = out;

@@ -40,12 +40,13 @@ struct AudioFacts {
     bool ok = false;
     std::string error;
     double seconds = 0, peak = 0, rms = 0, clippedShare = 0;
+    double tailRms = 0;  // loudness from the given time on
 };
 
 std::string scriptPath();
 bool writeFile(const std::string& path, const uint8_t* data, size_t size);
 SongFacts inspectMidi(const std::string& path, const std::vector<ChordWindow>& windows, int barTicks);
-AudioFacts inspectWav(const std::string& path);
+AudioFacts inspectWav(const std::string& path, double tailFrom);
 // Renders path.mid to wavPath with the default sound font; "" on success.
 std::string renderWithFluidSynth(const std::string& midiPath, const std::string& wavPath);
 bool haveFluidSynth();

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <set>
@@ -28,13 +29,21 @@ struct Style {
 
 class StyleLibrary : public ::testing::Test {
 protected:
+    // STYLELIB_OUT names a folder that keeps the composed files for listening.
     static void SetUpTestSuite()
     {
-        dir_ = std::filesystem::temp_directory_path() / ("stylelib-" + std::to_string(getpid()));
+        const char* keep = std::getenv("STYLELIB_OUT");
+        keep_ = keep != nullptr && *keep != '\0';
+        dir_ = keep_ ? std::filesystem::path(keep)
+                     : std::filesystem::temp_directory_path() / ("stylelib-" + std::to_string(getpid()));
         std::filesystem::create_directories(dir_ / "home");
         setenv("MELODRIFT_HOME", (dir_ / "home").c_str(), 1);
     }
-    static void TearDownTestSuite() { std::filesystem::remove_all(dir_); }
+    static void TearDownTestSuite()
+    {
+        if (!keep_)
+            std::filesystem::remove_all(dir_);
+    }
 
     void SetUp() override
     {
@@ -72,13 +81,17 @@ protected:
             SCOPED_TRACE("channel " + std::to_string(t.channel) + " program " + std::to_string(t.program));
             EXPECT_GT(t.notes, 0) << "a track without notes";
             EXPECT_EQ(t.channelCount, 1);
+            if (t.channel != 9) {
+                EXPECT_GE(t.program, 0) << "a part without its program plays on the default piano";
+            }
             InstrumentRange r = instrumentRange(t.channel, t.program);
             EXPECT_GE(t.lowPitch, r.low) << r.name;
             EXPECT_LE(t.highPitch, r.high) << r.name;
             EXPECT_GE(t.lowPitch, 0);
             EXPECT_LE(t.highPitch, 127);
-            if (t.notes > 8)
+            if (t.notes > 8) {
                 EXPECT_GE(t.highVelocity - t.lowVelocity, 8) << "velocities do not vary";
+            }
             drums |= t.channel == 9;
             bass |= r.role == Role::Bass;
             chords |= r.role == Role::Chords;
@@ -89,6 +102,7 @@ protected:
     LibraryApi api;
     std::vector<Style> styles;
     static inline std::filesystem::path dir_;
+    static inline bool keep_ = false;
 };
 
 inline int countOf(const std::vector<Style>& styles, int metre)

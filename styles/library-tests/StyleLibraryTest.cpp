@@ -33,8 +33,9 @@ TEST_F(StyleLibrary, CoversEveryMetreWithCompleteInfoRecords)
         for (int id = 0; id < 8; ++id) {
             EXPECT_EQ(in.introBars[id] > 0, id < in.segmentCount[2]) << "intro " << id;
             EXPECT_EQ(in.outroBars[id] > 0, id < in.segmentCount[3]) << "outro " << id;
-            if (id < in.segmentCount[2])
+            if (id < in.segmentCount[2]) {
                 EXPECT_EQ(api.segmentBars(256 + id, in.id), in.introBars[id]);
+            }
         }
     }
 }

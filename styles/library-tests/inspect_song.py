@@ -4,7 +4,8 @@ file or a rendered WAV file holds, one fact per line.
   inspect_song.py midi FILE [WINDOWS]
       WINDOWS: comma-separated chord windows start:end:root:type in ticks
       (type 0 major, 1 minor, 2 dominant seventh, 3 minor seventh)
-  inspect_song.py wav FILE
+  inspect_song.py wav FILE [AFTER]
+      AFTER: seconds from which the tail's loudness is measured
 """
 
 import array
@@ -62,21 +63,26 @@ def midi(path, windows):
             max(vels), tones, tones_ok, roots, roots_ok))
 
 
-def wav(path):
+def wav(path, after):
     with wave.open(path, "rb") as w:
         frames = w.getnframes()
         rate = w.getframerate()
+        channels = w.getnchannels()
         if w.getsampwidth() != 2:
-            print("WAV %.3f -1 -1 -1" % (frames / float(rate)))
+            print("WAV %.3f -1 -1 -1 -1" % (frames / float(rate)))
             return
         data = array.array("h", w.readframes(frames))
     if sys.byteorder == "big":
         data.byteswap()
     peak = max((abs(s) for s in data), default=0)
     clipped = sum(1 for s in data if s >= 32767 or s <= -32767)
-    rms = (sum(s * s for s in data) / max(1, len(data))) ** 0.5
-    print("WAV %.3f %.5f %.5f %.6f" % (frames / float(rate), peak / 32768.0, rms / 32768.0,
-                                        clipped / max(1, len(data))))
+
+    def rms(samples):
+        return (sum(s * s for s in samples) / max(1, len(samples))) ** 0.5 / 32768.0
+
+    tail = data[int(after * rate) * channels:] if after >= 0 else array.array("h")
+    print("WAV %.3f %.5f %.5f %.6f %.6f" % (frames / float(rate), peak / 32768.0, rms(data),
+                                             clipped / max(1, len(data)), rms(tail)))
 
 
 def parse_windows(text, bar):
@@ -91,7 +97,7 @@ if __name__ == "__main__":
     if len(sys.argv) >= 3 and sys.argv[1] == "midi":
         bar = int(sys.argv[4]) if len(sys.argv) > 4 else 768
         midi(sys.argv[2], parse_windows(sys.argv[3], bar) if len(sys.argv) > 3 else [])
-    elif len(sys.argv) == 3 and sys.argv[1] == "wav":
-        wav(sys.argv[2])
+    elif len(sys.argv) in (3, 4) and sys.argv[1] == "wav":
+        wav(sys.argv[2], float(sys.argv[3]) if len(sys.argv) > 3 else -1.0)
     else:
         sys.exit(__doc__)

@@ -6,6 +6,10 @@ ending, each intro and ending in C major and C minor."""
 from stylekit import DRUMS, GROUPS, Chord, Segment, Style, Track, play
 
 
+# A four-bar phrase breathes: it rises towards its third bar and settles.
+PHRASE_LIFT = (0, -4, 4, -2)
+
+
 class Part:
     """One pitched instrument.
 
@@ -66,8 +70,8 @@ class Part:
     def track(self):
         return Track(self.channel, self.program, self.name)
 
-    def bar(self, trk, start, bar_ticks, ch, pattern, swing):
-        play(trk, start, bar_ticks, pattern, lambda w: self.pitches(ch, w), vel=self.vel,
+    def bar(self, trk, start, bar_ticks, ch, pattern, swing, lift=0):
+        play(trk, start, bar_ticks, pattern, lambda w: self.pitches(ch, w), vel=self.vel + lift,
              legato=self.legato, swing=swing)
 
 
@@ -105,7 +109,8 @@ class Recipe:
                     continue
                 trk = part.track()
                 for b in range(self.main_bars):
-                    part.bar(trk, b * self.style.bar, self.style.bar, ch, part.pattern(level, b), self.swing)
+                    part.bar(trk, b * self.style.bar, self.style.bar, ch, part.pattern(level, b), self.swing,
+                             PHRASE_LIFT[b % len(PHRASE_LIFT)])
                 tracks.append(trk)
             seg.groups[g] = tracks
         seg.drums = Track(10, 0, "drums")
@@ -169,12 +174,24 @@ class Recipe:
             seg.groups[mode] = tracks
         return seg
 
+    def check_openings(self, seg):
+        """The composer places a pattern track bar by bar and only takes a
+        track's program along when the placed span holds a note, so every
+        pitched track of a main or fill segment sounds in its first half bar."""
+        half = self.style.bar // 2
+        for g, tracks in seg.groups.items():
+            for trk in tracks:
+                first = min((n[0] for n in trk.notes), default=None)
+                if first is None or first >= half:
+                    raise ValueError("%s: %s %d group %s: %s starts after the first half bar" % (
+                        self.style.stem, seg.kind, seg.sid, g, trk.name))
+
     def build(self, intro, interlude, short_end, long_end):
         st = self.style
         for level in range(1, 5):
-            st.add(self.main(level - 1, level))
-        st.add(self.fill(0))
-        st.add(self.fill(1))
+            self.check_openings(st.add(self.main(level - 1, level)))
+        self.check_openings(st.add(self.fill(0)))
+        self.check_openings(st.add(self.fill(1)))
         st.add(self.progression_segment("intro", 0, intro, "前奏", 2, False))
         st.add(self.progression_segment("intro", 1, interlude, "间奏", 3, False))
         st.add(self.progression_segment("outro", 0, short_end, "短尾声", 2, True))

@@ -218,7 +218,7 @@ def folk_strum():
         Part("bass", 9, AC_BASS, "acoustic bass", [2, 3, 4], {
             2: "R---5---", 3: ["R--R5---", "R--R5---", "R--R5---", "R--R5-a-"], 4: "R.-R5.35"},
             vel=88, legato=0.85),
-        Part("chord", 1, PIANO, "piano", [3, 4], {3: "T-------", 4: "....C---"}, lo=67, n=3, vel=56),
+        Part("chord", 1, PIANO, "piano", [3, 4], {3: "T-------", 4: "T---C---"}, lo=67, n=3, vel=56),
         Part("pad", 3, STRINGS, "strings", [4], {4: "C-------"}, lo=60, n=3, vel=52),
     ]
     for p in parts:
@@ -244,8 +244,7 @@ def disco():
             1: "C---C---", 2: "..C-..C-", 3: "..C-..C-", 4: ".C.C.C.C"}, lo=60, n=3, vel=66),
         Part("pad", 3, STRINGS, "strings", [3, 4], {3: "C-------", 4: ["C-------", "H-------"]},
              lo=67, n=3, vel=56),
-        Part("chord", 4, BRASS, "brass", [4], {4: [". . . . . . C' C' . . . . . . . .", "................",
-                                                   ". . . . . . C' C' . . . . . . . .", "......C.C-......"]},
+        Part("chord", 4, BRASS, "brass", [4], {4: ["C'...C'.C'.", "C'..C'...", "C'...C'.C'.", "C'.C'.C-."]},
              lo=60, n=3, vel=70, fill={1: "C'...C'..C'.C'.X-."}),
     ]
     return Recipe(st, parts, DISCO_DRUMS, DISCO_FILLS).build(INTRO, INTERLUDE, SHORT_END, LONG_END)
@@ -266,7 +265,7 @@ def bossa_nova():
             vel=86, legato=0.9),
         Part("chord", 1, EPIANO, "electric piano", [2, 3, 4], {2: "C-------", 3: "...C-...C-..", 4: "...C-...C-.."},
              lo=60, n=3, vel=54, colour=True),
-        Part("line", 4, FLUTE, "flute", [3, 4], {3: "........3-------", 4: ["5---3---R---....", "3-5-8---5-------"]},
+        Part("line", 4, FLUTE, "flute", [3, 4], {3: "5-------3-------", 4: ["5---3---R---....", "3-5-8---5-------"]},
              centre=74, vel=62),
         Part("pad", 3, STRINGS, "strings", [4], {4: "C-------"}, lo=60, n=3, vel=48),
     ]
@@ -285,10 +284,10 @@ def swing():
             4: ["C..C....", "...C..C.", "C..C..C.", ".C..C..C"]},
             lo=55, n=4, vel=66, legato=0.7, colour=True),
         Part("bass", 9, AC_BASS, "walking bass", [1, 2, 3, 4], {
-            1: "R---5---", 2: ["R-3-5-6-", "R-3-5-a-"], 3: ["R-3-5-6-", "8-6-5-3-", "R-2-3-5-", "6-5-3-a-"]},
+            1: "R---5---", 2: ["R-3-5-6-", "R-3-5-a-"], 3: ["R-3-5-6-", "8-6-5-3-", "R-2-3-5-", "R-5-3-a-"]},
             vel=88, legato=0.95, fill={0: "R-3-5-a-", 1: "R-3-5-6-".replace("6", "b7") if False else "R-3-5-a-"}),
         Part("chord", 4, BRASS, "brass section", [3, 4], {
-            3: ["........", "......C-", "........", "..C'.....".replace(".....", "....")],
+            3: ["C'......", "......C-", "C'......", "..C'...."],
             4: ["C'..C'....", "...C-...", "C'...C-..", "......C'C'"]}, lo=60, n=3, vel=70,
             fill={1: "C'.C'.C'.X-"}),
         Part("chord", 2, CLEAN, "jazz guitar", [2, 3, 4], {2: "C'.C'.C'.C'.", 4: "C'.C'.C'.C'."}, lo=55, n=3,
@@ -331,8 +330,7 @@ def rnb_soul():
         Part("chord", 2, CLEAN, "clean guitar", [2, 3, 4], {2: "....H'.......H'..", 3: "....H'..H'...H'..H'."},
              lo=60, n=3, vel=58),
         Part("pad", 3, SLOW_STRINGS, "strings", [3, 4], {3: "C-------", 4: "C---H---"}, lo=64, n=3, vel=50),
-        Part("chord", 4, BRASS, "brass", [4], {4: ["................", "..........C'.C'...",
-                                                   "................", "......C'.C'.C-...."]},
+        Part("chord", 4, BRASS, "brass", [4], {4: ["C'......", "....C'.C'.", "C'......", "..C'.C'C-."]},
              lo=60, n=3, vel=64),
     ]
     for p in parts:
@@ -403,7 +401,7 @@ def chinese_ballad():
         Part("bass", 9, FINGER_BASS, "bass", [2, 3, 4], {2: "R-------", 3: ["R-----5-", "R---5---"], 4: "R--R5-.-"},
              vel=84),
         Part("line", 2, KOTO, "koto", [2, 3, 4], {
-            2: ["................", "........5 6 8 6 5 3 2 R".replace(" ", "")],
+            2: ["R---....5-6-8-6-", "5-3-2-R-R-------"],
             3: ["R 2 3 5 6 5 3 2 R 2 3 5 6 8 6 5", "8 6 5 3 5 3 2 R 2 R 6 5 R . . ."],
             4: ["R 2 3 5 6 5 3 2 R 2 3 5 6 8 6 5", "8 6 5 3 5 3 2 R 2 R 6 5 R . . ."]},
             centre=72, vel=58, legato=0.8),
@@ -452,8 +450,8 @@ def waltz():
         Part("chord", 1, PIANO, "piano", [1, 2, 3, 4], {
             1: "B.C.C.", 2: "B.C.C.", 3: ["B.C.C.", "F.C.C."], 4: ["B.C.CC", "F.C.C."]}, lo=60, n=3, vel=62,
             legato=0.7),
-        Part("bass", 9, AC_BASS, "bass", [1, 2, 3, 4], {1: ["R-----", "5_-----"], 3: ["R-----", "5-----"],
-                                                        4: ["R-----", "5-----", "R-----", "5---a-"]},
+        Part("bass", 9, AC_BASS, "bass", [1, 2, 3, 4], {1: "R-----", 3: ["R-----", "R---5-"],
+                                                        4: ["R-----", "R---5-", "R-----", "R---a-"]},
              vel=88, legato=0.8),
         Part("pad", 3, STRINGS, "strings", [2, 3, 4], {2: "..C.C.", 3: "..C-C-", 4: "C-----"}, lo=64, n=3, vel=56),
         Part("line", 4, FLUTE, "flute", [3, 4], {3: ["5-----", "3---2-", "R-----", "3-----"],
@@ -517,8 +515,7 @@ def march():
     st = Style(2201, "march", "进行曲 March", "2/4", 116,
                "二拍子进行曲：大号低音、铜管和弦、军鼓滚奏与短笛点缀。", [7, 9], featured=True)
     parts = [
-        Part("bass", 9, TUBA, "tuba", [1, 2, 3, 4], {1: ["R---....", "5_---...."][:1] + ["5_---..."],
-                                                     3: ["R---5_---", "R---5---", "R---5_---", "R---5-a-"]},
+        Part("bass", 9, TUBA, "tuba", [1, 2, 3, 4], {1: "R---5_---", 3: ["R---5_---", "R---5---", "R---5_---", "R---5-a-"]},
              vel=88, legato=0.7),
         Part("chord", 1, PIANO, "piano", [1, 2, 3, 4], {1: "..C'...C'.", 2: "..C'...C'.", 4: "..C'.C'.C'.C'"},
              lo=60, n=3, vel=62),
@@ -540,8 +537,7 @@ def polka():
     st = Style(2202, "polka", "波尔卡 Polka", "2/4", 126,
                "欢快的波尔卡：贝司一五交替、手风琴后半拍和弦、单簧管旋律点缀。", [3, 1], featured=True)
     parts = [
-        Part("bass", 9, AC_BASS, "bass", [1, 2, 3, 4], {1: ["R-..", "5_-.."][:1] + ["5_-.."],
-                                                        3: ["R-..", "5_-..", "R-..", "5-a-"]}, vel=90,
+        Part("bass", 9, AC_BASS, "bass", [1, 2, 3, 4], {1: "R-5_-", 3: ["R-5_-", "R-5-", "R-5_-", "R-a-"]}, vel=90,
              legato=0.7),
         Part("chord", 1, ACCORDION, "accordion", [1, 2, 3, 4], {1: ".C'.C'", 3: ".C'.C'", 4: ".C'CC'"},
              lo=60, n=3, vel=66),
@@ -614,7 +610,7 @@ def jig():
              lo=55, n=4, vel=64, legato=0.8),
         Part("bass", 9, AC_BASS, "bass", [1, 2, 3, 4], {1: "R--5_--", 3: ["R--5--", "R--5--", "R--5--", "R-35-a"]},
              vel=88, legato=0.8),
-        Part("chord", 1, ACCORDION, "accordion", [2, 3, 4], {2: "...C.C", 3: "C..C.C"}, lo=60, n=3, vel=58,
+        Part("chord", 1, ACCORDION, "accordion", [2, 3, 4], {2: "C~..C..", 3: "C..C.C"}, lo=60, n=3, vel=58,
              legato=0.8),
         Part("line", 4, FIDDLE, "fiddle", [3, 4], {3: ["5--3--", "R--3--", "5-6-5-", "3--R--"],
                                                    4: ["5 3 5 8 5 3", "R 3 5 3 R 3", "5 6 8 6 5 3", "5 3 R 3--"]},

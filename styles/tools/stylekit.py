@@ -151,7 +151,7 @@ def play(track, start, bar_ticks, pattern, pitch_of, vel=80, legato=0.92, swing=
         elif offset % TICKS == 0:
             v += 2
         length = step * (1 + holds)
-        dur = length * (0.42 if "'" in marks else legato)
+        dur = length * (0.5 if "'" in marks else legato)
         t = start + i * step
         if swing and (i * step) % TICKS == TICKS // 2:
             t += swing
@@ -228,10 +228,17 @@ def _clean(track, length, rng, jitter):
         rec = [tick, p, vel, dur]
         out.append(rec)
         last_by_pitch[p] = rec
+    # In a chord the top voice sings out and inner voices sit back.
+    struck = {}
+    for tick, p, vel, dur in out:
+        struck.setdefault(tick, []).append(p)
     result = []
     for tick, p, vel, dur in out:
         if dur < 6:
             continue
+        chord = struck[tick]
+        if len(chord) > 1:
+            vel += 5 if p == max(chord) else (0 if p == min(chord) else -4)
         v = vel + (rng.randint(-jitter, jitter) if jitter else 0)
         result.append((tick, p, max(1, min(127, v)), dur))
     # Chord notes struck together share one line when velocity and length agree.

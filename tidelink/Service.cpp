@@ -248,9 +248,9 @@ void Service::ServiceLoop()
                 continue;
         }
         (void)m_work.try_acquire_for(std::chrono::milliseconds(m_config.timing.workWaitMs));
-        if (m_login == 2 && m_personalFetched &&
-            std::chrono::steady_clock::now() - m_lastPersonal >
-                std::chrono::milliseconds(m_config.timing.personalNoticeMs))
+        // Never fetched counts as long ago.
+        if (m_login == 2 && (!m_personalFetched || std::chrono::steady_clock::now() - m_lastPersonal >
+                                                       std::chrono::milliseconds(m_config.timing.personalNoticeMs)))
             m_personalPending = 1;
     }
     MDP_DebugOutput("NetService exit.\n");

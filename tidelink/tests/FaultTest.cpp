@@ -245,6 +245,71 @@ TEST_F(FaultTest, ServerGoneMidTransferEndsTheDownloadWithoutStoring)
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(10));
 }
 
+TEST_F(FaultTest, EditionWithoutStyleLibraryNeverAsksForStyles)
+{
+    server->Publish(3, "Tango", 50);
+    ClientHarness plain(relay->Port(), 3);
+    ASSERT_TRUE(plain.StartGreeted());
+    CS_UserRecord& user = Keep(User("alice", "secret"));
+    ASSERT_EQ(plain.service->Login(&user, true), 0);
+    int before = relay->Requests(kStyleList);
+    EXPECT_EQ(plain.service->DownloadStyle(3, nullptr), -1) << "no style store to put it in";
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(relay->Requests(kStyleList), before) << "only the other client asked";
+    EXPECT_EQ(relay->Requests(kStyleData), 0);
+}
+
+// A stream peer that answers the probe and then sends a broken header.
+TEST(FaultStream, BrokenHeaderOnTcpDropsTheConnection)
+{
+    LogLines log;
+    int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+    ::listen(listener, 4);
+    socklen_t len = sizeof a;
+    ::getsockname(listener, reinterpret_cast<sockaddr*>(&a), &len);
+    std::atomic<int> connections{0};
+    std::atomic<bool> stop{false};
+    std::thread peer([&] {
+        while (!stop) {
+            pollfd p{listener, POLLIN, 0};
+            if (::poll(&p, 1, 20) <= 0)
+                continue;
+            int fd = ::accept(listener, nullptr, nullptr);
+            ++connections;
+            uint8_t in[64];
+            for (int message = 0; message < 2; ++message) {
+                pollfd r{fd, POLLIN, 0};
+                if (::poll(&r, 1, 2000) <= 0 || ::recv(fd, in, sizeof in, 0) < 10)
+                    break;
+                Message reply;
+                reply.id = uint16_t((in[6] << 8 | in[7]) + 1);
+                reply.sequence = uint16_t(in[4] << 8 | in[5]);
+                uint8_t out[kSendCapacity];
+                size_t n = EncodeMessage(reply, out);
+                if (message == 1)
+                    out[0] = 0x21; // the greeting's reply is broken
+                ::send(fd, out, n, MSG_NOSIGNAL);
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            ::close(fd);
+        }
+    });
+    {
+        ClientHarness client(ntohs(a.sin_port));
+        client.service->Start();
+        EXPECT_TRUE(Eventually([&] { return connections >= 2; })) << "the client connects again";
+        EXPECT_TRUE(log.Contains("读取网络消息失败：无效的消息头 21 6E"));
+        EXPECT_EQ(client.service->GreetingState(), 1);
+    }
+    stop = true;
+    peer.join();
+    ::close(listener);
+}
+
 TEST(FaultUnreachable, NoServerMeansTimeoutNotAHang)
 {
     LogLines log;

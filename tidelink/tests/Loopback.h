@@ -257,7 +257,7 @@ public:
 // A client service with its own local files and short waits.
 class ClientHarness {
 public:
-    ClientHarness(uint16_t port, uint16_t edition = 0, int timePercent = 5)
+    ClientHarness(uint16_t port, uint16_t edition = 0, std::function<void(tidelink::Timing&)> tweak = {})
         : dir(FreshDir("client"))
     {
         version.size = sizeof version;
@@ -273,7 +273,9 @@ public:
         config.webRoot = "http://127.0.0.1";
         config.notifyWindow = &notifyWindow;
         config.version = &version;
-        config.timing = tidelink::Timing{}.Scaled(timePercent);
+        config.timing = tidelink::Timing{}.Scaled(5);
+        if (tweak)
+            tweak(config.timing);
         service = std::make_unique<tidelink::Service>(config, edition == 3 ? nullptr : &store, notices, questions);
     }
     ~ClientHarness() { service.reset(); }

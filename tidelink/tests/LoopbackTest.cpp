@@ -299,6 +299,33 @@ TEST_P(LoopbackTest, NewerVersionIsOnlyAnnounced)
     EXPECT_FALSE(c.service->Stopping());
 }
 
+TEST_P(LoopbackTest, PersonalNoticesAreFetchedAgainAfterTheirInterval)
+{
+    client = std::make_unique<ClientHarness>(server->Port(), 0, [](Timing& t) { t.personalNoticeMs = 300; });
+    ASSERT_TRUE(client->StartGreeted());
+    CS_UserRecord& user = Keep(User("alice", "secret"));
+    ASSERT_EQ(client->service->Login(&user, true), 0);
+    Posted first = posts.WaitFor([&](const Posted& m) { return m.wParam == 0x960000 && (m.lParam >> 16) == aliceId; });
+    ASSERT_EQ(first.message, unsigned(CS_UM_SERVICE_EVENT)) << "personal notices follow a waiting login too";
+    EXPECT_EQ(client->notices.UnreadCount(aliceId), 0);
+    server->db->AddNotice(aliceId, 0, "Later", "arrives by itself");
+    EXPECT_TRUE(Eventually([&] { return client->notices.UnreadCount(aliceId) == 1; }))
+        << "no call of the caller is needed";
+}
+
+TEST_P(LoopbackTest, DownloadRefusedByTheStoreIsReportedAsAFailure)
+{
+    server->Publish(4, "Bossa", 100);
+    ClientHarness& c = Greeted();
+    c.store.refuseData = true;
+    int window = 0;
+    ASSERT_EQ(c.service->DownloadStyle(4, &window), 0);
+    Posted p = posts.WaitFor([&](const Posted& m) { return m.window == &window; });
+    EXPECT_EQ(p.wParam, 0x660000 | CS_ERR_FILE);
+    EXPECT_EQ(p.lParam, 4);
+    EXPECT_EQ(c.service->DownloadStyle(4, nullptr), CS_ERR_FILE);
+}
+
 INSTANTIATE_TEST_SUITE_P(Transports, LoopbackTest, ::testing::Values(Transport::Udp, Transport::Tcp),
                          [](const auto& param) { return param.param == Transport::Udp ? "Udp" : "Tcp"; });
 

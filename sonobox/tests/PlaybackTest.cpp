@@ -194,6 +194,29 @@ TEST_F(Playback, CombinedVoiceFollowsTheSongForm)
     EXPECT_EQ(MM_CombineSong(0, 1, bad, nullptr), MM_ERR_FAIL);
 }
 
+TEST_F(Playback, EffectPreviewContinuesWithAChangedPresetFromWhereItWas)
+{
+    // A take of one second at 440 Hz, then two at 660 Hz.
+    MonoBuffer take = Sine(440, 1.0, 0.3);
+    MonoBuffer second = Sine(660, 2.0, 0.3);
+    take.insert(take.end(), second.begin(), second.end());
+    WriteWav(Path("take.wav"), take);
+    // Taken as it is (an old project's audio block is read without analysis).
+    auto size = static_cast<int32_t>(std::filesystem::file_size(Path("take.wav")));
+    ASSERT_EQ(MM_LoadAudioMP3(Path("take.wav").c_str(), 0, size), size);
+    ASSERT_EQ(MM_GetStreamLength(2), 3000);
+    ::setenv("MELODRIFT_AUDIO", ("file:;out=" + Path("preview.wav") + ";realtime").c_str(), 1);
+    ASSERT_EQ(MM_Play(Screen(), 0, 0x204), 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1300));
+    ASSERT_EQ(MM_SetFxPreset(256, 1), 0); // an octave up, while previewing
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    MM_Stop();
+    // Each run writes the output anew: this is what played after the change.
+    ReadBack out = ReadAudio(Path("preview.wav"));
+    ASSERT_GT(out.Frames(), static_cast<std::size_t>(kSampleRate) / 10);
+    EXPECT_NEAR(ZeroCrossingHz(out.samples.data() + 2000 * 2, 4000, 2), 1320, 60);
+}
+
 TEST_F(Playback, FinalTakeIsRecordedOverTheAccompanimentAndEndsWithIt)
 {
     RecordTake();

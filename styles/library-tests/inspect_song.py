@@ -74,11 +74,13 @@ def wav(path, after):
         data = array.array("h", w.readframes(frames))
     if sys.byteorder == "big":
         data.byteswap()
-    peak = max((abs(s) for s in data), default=0)
-    clipped = sum(1 for s in data if s >= 32767 or s <= -32767)
+    peak = max(max(data, default=0), -min(data, default=0))
+    clipped = data.count(32767) + data.count(-32767) + data.count(-32768)
 
     def rms(samples):
-        return (sum(s * s for s in samples) / max(1, len(samples))) ** 0.5 / 32768.0
+        # Every fourth sample is plenty for loudness and keeps the check quick.
+        sub = samples[::4]
+        return (sum(s * s for s in sub) / max(1, len(sub))) ** 0.5 / 32768.0
 
     tail = data[int(after * rate) * channels:] if after >= 0 else array.array("h")
     print("WAV %.3f %.5f %.5f %.6f %.6f" % (frames / float(rate), peak / 32768.0, rms(data),

@@ -6,7 +6,7 @@
 #include <zlib.h>
 
 #include <algorithm>
-#include <vector>
+#include <memory>
 
 namespace arrangix {
 
@@ -98,12 +98,13 @@ private:
 
 StyleDecoder::Result StyleDecoder::decode(std::span<const uint8_t> compressed, int32_t id)
 {
-    std::vector<uint8_t> buffer(kInflateCapacity);
-    uLongf size = static_cast<uLongf>(buffer.size());
-    int z = uncompress(buffer.data(), &size, compressed.data(), static_cast<uLong>(compressed.size()));
+    // Allocated per decode and left uninitialised: inflate writes what is read.
+    auto buffer = std::make_unique_for_overwrite<uint8_t[]>(kInflateCapacity);
+    uLongf size = static_cast<uLongf>(kInflateCapacity);
+    int z = uncompress(buffer.get(), &size, compressed.data(), static_cast<uLong>(compressed.size()));
     if (z != Z_OK)
         return {z, nullptr};
-    return parse(std::span<const uint8_t>(buffer.data(), size), id);
+    return parse(std::span<const uint8_t>(buffer.get(), size), id);
 }
 
 StyleDecoder::Result StyleDecoder::parse(std::span<const uint8_t> inflated, int32_t id)

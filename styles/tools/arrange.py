@@ -37,6 +37,7 @@ class Part:
         self.fill = fill  # {variant: pattern}, else the level-3 bar 4 pattern
         self.intro = intro  # pattern for intro bars, else the lowest level's
         self.ending = ending  # pattern of the final bar, else one held hit
+        self.compound = False  # set for 6/8: beats are dotted quarters
 
     def pattern(self, level, bar):
         keys = sorted(k for k in self.rhythm if k <= level) or sorted(self.rhythm)
@@ -72,7 +73,7 @@ class Part:
 
     def bar(self, trk, start, bar_ticks, ch, pattern, swing, lift=0):
         play(trk, start, bar_ticks, pattern, lambda w: self.pitches(ch, w), vel=self.vel + lift,
-             legato=self.legato, swing=swing)
+             legato=self.legato, swing=swing, pulse=288 if bar_ticks == 576 and self.compound else 192)
 
 
 class Recipe:
@@ -84,6 +85,9 @@ class Recipe:
         self.swing = swing
         self.intro_drums = intro_drums  # groove for intro bars, else level 1
         self.main_bars = main_bars
+        self.pulse = 288 if style.metre == "6/8" else 192
+        for part in parts:
+            part.compound = style.metre == "6/8"
 
     # -- drums --------------------------------------------------------------
     def drum_bar(self, trk, start, groove, bar, vel=92):
@@ -92,7 +96,7 @@ class Recipe:
                 pat = pat[bar % len(pat)]
             base = vel - (24 if name in ("hat", "pedalhat", "shaker", "cabasa", "ride", "tambourine") else 0)
             play(trk, start, self.style.bar, pat, lambda w, n=name: [DRUMS[n]], vel=base, legato=0.5,
-                 swing=self.swing)
+                 swing=self.swing, pulse=self.pulse)
 
     def groove(self, level):
         keys = sorted(k for k in self.drums if k <= level)

@@ -406,7 +406,7 @@ def chinese_ballad():
             4: ["R 2 3 5 6 5 3 2 R 2 3 5 6 8 6 5", "8 6 5 3 5 3 2 R 2 R 6 5 R . . ."]},
             centre=72, vel=58, legato=0.8),
         Part("pad", 3, STRINGS, "strings", [3, 4], {3: "C-------", 4: "C---H---"}, lo=60, n=3, vel=52),
-        Part("line", 4, FLUTE, "flute", [4], {4: ["5-------", "6---5---", "3-------", "2---R---"]}, centre=80,
+        Part("line", 4, FLUTE, "flute", [4], {4: ["5-------", "6---5---", "3-------", "2---R---"]}, centre=76,
              vel=58),
     ]
     for p in parts:

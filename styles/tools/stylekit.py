@@ -123,12 +123,12 @@ def parse_tokens(pattern):
 WORD_ACCENT = {"X": 18, "g": -32}
 
 
-def play(track, start, bar_ticks, pattern, pitch_of, vel=80, legato=0.92, swing=0, accent=16):
+def play(track, start, bar_ticks, pattern, pitch_of, vel=80, legato=0.92, swing=0, accent=16, pulse=TICKS):
     """Places one rhythm string over a bar from start. A token is '.' (rest),
     '-' (hold the previous note), or a pitch word (handed to pitch_of) with
     marks: '>' accent, '~' soft, "'" short; the words X and g are an accented
-    and a ghost hit. Beats are leaned on a little; swing delays off-beat
-    eighths."""
+    and a ghost hit. Beats (pulse ticks apart: a dotted quarter in 6/8) are
+    leaned on a little; swing delays off-beat eighths."""
     tokens = parse_tokens(pattern)
     if not tokens:
         return
@@ -148,7 +148,7 @@ def play(track, start, bar_ticks, pattern, pitch_of, vel=80, legato=0.92, swing=
         offset = i * step
         if offset == 0:
             v += 6
-        elif offset % TICKS == 0:
+        elif offset % pulse == 0:
             v += 2
         length = step * (1 + holds)
         dur = length * (0.5 if "'" in marks else legato)

@@ -73,6 +73,8 @@ int Service::LoginExchange()
         CopyText(user->nickname, sizeof user->nickname, nick);
     }
     m_login = 2;
+    if (m_edition == 4)
+        m_styleListPending = 1; // this edition lists the account's own styles
     MDP_DebugOutput("size=%d, id=%d, nick=%s\n", length, user->userId, nick.c_str());
     if (m_edition != 3 && m_edition != 4 && !m_callerWaiting) {
         m_questionsPending = 1;
@@ -151,6 +153,8 @@ int32_t Service::Register(CS_UserRecord* user)
     user->userId = reply.Int(0);
     user->accountFlags = kRegisteredFlags;
     m_login = 2;
+    if (m_edition == 4)
+        m_styleListPending = 1;
     return 0;
 }
 

@@ -326,6 +326,30 @@ TEST_P(LoopbackTest, DownloadRefusedByTheStoreIsReportedAsAFailure)
     EXPECT_EQ(c.service->DownloadStyle(4, nullptr), CS_ERR_FILE);
 }
 
+TEST_P(LoopbackTest, AccountEditionReportsEveryStyleToTheNotifyWindow)
+{
+    server->Publish(21, "One", 50);
+    server->Publish(22, "Two", 60);
+    ClientHarness& c = Greeted(4);
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_EQ(c.store.listCalls, 0) << "no style list without a logged-on user";
+    CS_UserRecord& user = Keep(User("alice", "secret"));
+    ASSERT_EQ(c.service->Login(&user, false), 0);
+    Posted list = posts.WaitFor([](const Posted& m) { return (m.wParam >> 16) == 98; });
+    EXPECT_EQ(list.wParam, 98 << 16);
+    EXPECT_EQ(list.lParam, 2);
+    for (int id : {21, 22}) {
+        Posted detail = posts.WaitFor([id](const Posted& m) { return m.wParam == 0x640000 && m.lParam == id; });
+        EXPECT_EQ(detail.window, &c.notifyWindow) << id;
+    }
+    int window = 0;
+    ASSERT_EQ(c.service->DownloadStyle(22, &window), 0);
+    Posted done = posts.WaitFor([](const Posted& m) { return m.wParam == 0x660000; });
+    EXPECT_EQ(done.window, &c.notifyWindow) << "this edition reports downloads to the notify window";
+    EXPECT_EQ(done.lParam, 22);
+    EXPECT_TRUE(posts.To(&window).empty());
+}
+
 INSTANTIATE_TEST_SUITE_P(Transports, LoopbackTest, ::testing::Values(Transport::Udp, Transport::Tcp),
                          [](const auto& param) { return param.param == Transport::Udp ? "Udp" : "Tcp"; });
 

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <zlib.h>
 
 using namespace loopback;
 
@@ -120,6 +121,38 @@ TEST_F(ApiTest, NoticesAndQuestionsThroughTheEntryPoints)
     count = 2;
     ASSERT_EQ(CS_GetQnA(&count, records, 1, user.userId), 0);
     EXPECT_EQ(count, 1) << "the lists outlive the service";
+}
+
+// Style data as the store accepts it: a zlib stream of a small "KRV" block.
+std::vector<uint8_t> KrvStream(uint8_t fill)
+{
+    std::vector<uint8_t> block = {'K', 'R', 'V', 0, 0, 0, 0, 8, fill, fill, fill, fill, fill, fill, fill, fill};
+    uLongf size = compressBound(uLong(block.size()));
+    std::vector<uint8_t> stream(size);
+    compress(stream.data(), &size, block.data(), uLong(block.size()));
+    stream.resize(size);
+    return stream;
+}
+
+TEST_F(ApiTest, StylesReachTheRealStyleStore)
+{
+    auto info = StyleInfo(901, "Served");
+    server->db->PublishStyle(901, *melodrift::service::EncodeDetail(info.data()), KrvStream(1));
+    info = StyleInfo(902, "Asked");
+    server->db->PublishStyle(902, *melodrift::service::EncodeDetail(info.data()), KrvStream(2));
+    server->db->SetRecommended({901});
+    int32_t online = 0, local = 0;
+    CS_GetStyleNums(&online, &local);
+    int32_t localBefore = local;
+    ASSERT_EQ(Init(0), 0);
+    ASSERT_TRUE(Eventually([&] {
+        CS_GetStyleNums(&online, &local);
+        return online >= 2 && local == localBefore + 1;
+    })) << "online " << online << ", local " << local;
+    EXPECT_EQ(CS_DownloadStyle(902, nullptr), 0);
+    CS_GetStyleNums(&online, &local);
+    EXPECT_EQ(local, localBefore + 2);
+    EXPECT_EQ(CS_DownloadStyle(903, nullptr), 32776) << "a style the server does not have";
 }
 
 TEST_F(ApiTest, CancelDuringASynchronousLogin)

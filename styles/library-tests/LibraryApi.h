@@ -23,6 +23,7 @@ struct LibraryApi {
     SM_BaseComposeFn baseCompose = nullptr;
     SM_ComposeFn compose = nullptr;
     SM_GetStyleDemoFn demo = nullptr;
+    SM_GetStyleDemoDataFn demoData = nullptr;
 
     template <typename F>
     bool bind(F& f, const char* name)
@@ -46,7 +47,7 @@ struct LibraryApi {
                   bind(segmentBars, "SM_GetSegmentBarNum") & bind(styleInfos, "SM_GetStyleInfos") &
                   bind(recomInfos, "SM_GetStyleRecomInfos") & bind(inputWavNotes, "SM_InputWavNotes") &
                   bind(baseCompose, "SM_BaseCompose") & bind(compose, "SM_Compose") &
-                  bind(demo, "SM_GetStyleDemo");
+                  bind(demo, "SM_GetStyleDemo") & bind(demoData, "SM_GetStyleDemoData");
         return ok;
     }
 

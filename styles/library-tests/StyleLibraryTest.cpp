@@ -89,3 +89,43 @@ TEST_F(StyleLibrary, DemonstrationsPlayEveryPattern)
         EXPECT_GE(song.tracks.size(), 4u) << "drums, bass, chords and a colour part in the full patterns";
     }
 }
+
+TEST_F(StyleLibrary, MainPatternsGrowFromSparseToFull)
+{
+    std::vector<uint8_t> buffer(200000);
+    for (const Style& s : styles) {
+        SCOPED_TRACE(s.info.name);
+        std::vector<SongFacts> mains;
+        for (int j = 0; j < s.info.segmentCount[0]; ++j) {
+            int32_t size = int32_t(buffer.size());
+            ASSERT_EQ(api.demoData(&size, buffer.data(), j, s.info.id), 0);
+            std::string mid = path(s, ("main" + std::to_string(j) + ".mid").c_str());
+            ASSERT_TRUE(writeFile(mid, buffer.data(), size_t(size)));
+            mains.push_back(inspectMidi(mid, {}, s.bar()));
+            ASSERT_TRUE(mains.back().ok) << mains.back().error;
+        }
+        auto notes = [](const SongFacts& f) {
+            int n = 0;
+            for (const TrackFacts& t : f.tracks)
+                n += t.notes;
+            return n;
+        };
+        for (size_t j = 0; j < mains.size(); ++j) {
+            SCOPED_TRACE("main pattern " + std::to_string(j + 1));
+            bool drums = false, colour = false;
+            for (const TrackFacts& t : mains[j].tracks) {
+                drums |= t.channel == 9;
+                colour |= instrumentRange(t.channel, t.program).role == Role::Colour;
+            }
+            EXPECT_TRUE(drums);
+            if (j >= 2) {
+                EXPECT_TRUE(colour) << "the fuller patterns carry strings, a pad, brass or a lead";
+            }
+            if (j > 0) {
+                EXPECT_GE(mains[j].tracks.size(), mains[j - 1].tracks.size()) << "parts only join";
+            }
+        }
+        EXPECT_GT(mains.back().tracks.size(), mains.front().tracks.size());
+        EXPECT_GT(notes(mains.back()), notes(mains.front()) * 5 / 4) << "the fullest pattern is busier";
+    }
+}

@@ -201,7 +201,7 @@ def rock():
             vel=96, legato=0.8, fill={0: "RRRRRRRR", 1: "RRRR5 5 3 a".replace(" ", "")}),
         Part("line", 3, ROCK_ORGAN, "rock organ", [3, 4], {3: "5-------", 4: "5---3---"},
              centre=66, vel=58),
-        Part("pad", 4, STRINGS, "strings", [4], {4: "C-------"}, lo=60, n=3, vel=58),
+        Part("pad", 4, STRINGS, "strings", [3, 4], {3: "C-------", 4: "C---H---"}, lo=60, n=3, vel=54),
     ]
     return Recipe(st, parts, ROCK_DRUMS, ROCK_FILLS).build(INTRO, INTERLUDE, SHORT_END, LONG_END)
 
@@ -219,7 +219,7 @@ def folk_strum():
             2: "R---5---", 3: ["R--R5---", "R--R5---", "R--R5---", "R--R5-a-"], 4: "R.-R5.35"},
             vel=88, legato=0.85),
         Part("chord", 1, PIANO, "piano", [3, 4], {3: "T-------", 4: "T---C---"}, lo=67, n=3, vel=56),
-        Part("pad", 3, STRINGS, "strings", [4], {4: "C-------"}, lo=60, n=3, vel=52),
+        Part("pad", 3, STRINGS, "strings", [3, 4], {3: "C-------", 4: "C---H---"}, lo=60, n=3, vel=48),
     ]
     for p in parts:
         if p.name == "steel guitar":

@@ -11,6 +11,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <set>
 #include <unistd.h>
 #include <vector>
@@ -104,6 +106,14 @@ protected:
     static inline std::filesystem::path dir_;
     static inline bool keep_ = false;
 };
+
+inline std::string readText(const std::filesystem::path& p)
+{
+    std::ifstream in(p, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
 
 inline int countOf(const std::vector<Style>& styles, int metre)
 {

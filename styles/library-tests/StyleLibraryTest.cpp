@@ -129,3 +129,23 @@ TEST_F(StyleLibrary, MainPatternsGrowFromSparseToFull)
         EXPECT_GT(notes(mains.back()), notes(mains.front()) * 5 / 4) << "the fullest pattern is busier";
     }
 }
+
+TEST_F(StyleLibrary, CommittedSourcesMatchTheirGenerator)
+{
+    const char* src = std::getenv("MELODRIFT_SOURCE_DIR");
+    const std::filesystem::path root = src != nullptr ? src : STYLELIB_SOURCE_ROOT;
+    const std::filesystem::path out = path(styles.front(), "generated");
+    std::filesystem::create_directories(out);
+    std::string cmd = "/usr/bin/python3 " + (root / "styles/tools/stylegen.py").string() + " " + out.string() +
+                      " > /dev/null";
+    ASSERT_EQ(std::system(cmd.c_str()), 0);
+    int compared = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(out)) {
+        const std::filesystem::path committed = root / "styles/sources" / entry.path().filename();
+        SCOPED_TRACE(committed.string());
+        ASSERT_TRUE(std::filesystem::exists(committed)) << "generated but not committed";
+        EXPECT_EQ(readText(entry.path()), readText(committed)) << "run styles/tools/stylegen.py again";
+        ++compared;
+    }
+    EXPECT_EQ(size_t(compared), styles.size()) << "every library style comes from the generator";
+}

@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """Writes the shipped style library into styles/sources/ (one .style file
-per style). Run from anywhere: python3 styles/tools/stylegen.py
+per style). Run from anywhere: python3 styles/tools/stylegen.py [FOLDER]
 
 Channels: 1 keyboard, 2 guitar, 3 strings or pad, 4 colour (brass, lead,
 flute), 9 bass, 10 drums. Patterns are written on C; see arrange.py."""
@@ -624,7 +624,9 @@ def jig():
 
 
 def main():
-    out_dir = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "sources")
+    # An optional folder argument writes there instead (to compare with sources/).
+    out_dir = sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(os.path.abspath(__file__)), "..",
+                                                                 "sources")
     ids = set()
     for fn in STYLES:
         st = fn()

@@ -22,7 +22,9 @@ uint64_t MelodyLine::toQuarterTicks(uint64_t fileTicks) const
     double ticksPerSecond = (fps == 29 ? 29.97 : fps) * perFrame;
     double seconds = static_cast<double>(fileTicks) / ticksPerSecond;
     double quarters = seconds * 1e6 / m_file.microsPerQuarter;
-    return static_cast<uint64_t>(std::llround(quarters * kTicksPerQuarter));
+    // Far past any melody; the bound keeps the rounding defined.
+    double ticks = std::min(quarters * kTicksPerQuarter, 0x1p62);
+    return static_cast<uint64_t>(std::llround(ticks));
 }
 
 int MelodyLine::metreCode() const

@@ -199,6 +199,28 @@ TEST_F(PitchloreApi, MidiMelodySurvivesASaveAndLoad)
     EXPECT_EQ(getMelody().notes, before.notes);
 }
 
+TEST_F(PitchloreApi, NotesLongerThanSixteenBitsOfTicksAreSplit)
+{
+    ASSERT_EQ(MR_CreateAnalyser(), 0);
+    // 100000 ticks of one note, then a long rest and a closing note.
+    testmidi::Melody tune{{{60, 192}, {64, 100000}, {-1, 70000}, {67, 192}}};
+    std::string mid = file("long.mid", testmidi::melodyFile(4, 4, 100, tune));
+    int32_t lead = 0, bars = 0;
+    EXPECT_GT(MR_MidiAnalysis(mid.c_str(), -1, &lead, &bars), 3);
+    Melody m = getMelody();
+    int64_t total = 0;
+    int64_t sung64 = 0;
+    for (size_t i = 0; i < m.ticks.size(); ++i) {
+        total += m.ticks[i];
+        if (m.notes[i] == 64)
+            sung64 += m.ticks[i];
+        EXPECT_GT(m.ticks[i], 0);
+    }
+    EXPECT_EQ(sung64, 100000 - 100000 % 48) << "the long note keeps its length in pieces";
+    EXPECT_EQ(total, static_cast<int64_t>(bars) * 768) << "nothing wrapped: the bars still add up";
+    EXPECT_EQ(m.notes.front(), 60);
+}
+
 TEST_F(PitchloreApi, ReKeyingThroughGetMelody)
 {
     ASSERT_EQ(MR_CreateAnalyser(), 0);

@@ -230,6 +230,7 @@ TEST(Composer, RememberedTempoGoesIntoTheConductorTrack)
         EXPECT_EQ(w.composer.baseCompose(0, &w.size, w.buffer.data(), &fresh.sectionCount, fresh.sections,
                                          &fresh.chordCount, fresh.chords, &fresh.fillCount, fresh.fills, 1),
                   0);
+        EXPECT_TRUE(w.mido().ok);
         // MThd(14) + MTrk(8) + delta, FF 51 03
         const uint8_t* t = w.buffer.data() + 14 + 8 + 4;
         return (t[0] << 16) | (t[1] << 8) | t[2];

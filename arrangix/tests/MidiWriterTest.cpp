@@ -83,6 +83,9 @@ TEST(MidiWriter, ConductorTrackCarriesTempoAndMetreTable)
                                          uint8_t(c.conductor.size())};
         expected.insert(expected.end(), c.conductor.begin(), c.conductor.end());
         EXPECT_EQ(bytes, expected) << int(c.metre);
+        MidoView v = readWithMido(bytes.data(), bytes.size());
+        EXPECT_TRUE(v.ok) << v.error;
+        EXPECT_EQ(v.names.size(), 1u);
     }
 }
 
@@ -114,6 +117,7 @@ TEST(MidiWriter, BufferSizeErrorsTable)
         EXPECT_LE(written, std::max(c.capacity, 0)) << c.capacity;
         if (c.expected == 0) {
             EXPECT_EQ(bytes, whole);
+            EXPECT_TRUE(readWithMido(bytes.data(), bytes.size()).ok) << c.capacity;
         } else if (written >= 14) {  // the header is complete; chunk lengths stay unfilled
             EXPECT_TRUE(std::equal(bytes.begin(), bytes.begin() + 14, whole.begin())) << c.capacity;
         }

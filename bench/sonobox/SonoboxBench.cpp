@@ -242,7 +242,7 @@ void BM_RecognitionQuality(benchmark::State& state)
     state.counters["bars_right"] = barsRight / takes;
 }
 BENCHMARK(BM_RecognitionQuality)
-    ->ArgsProduct({{2048, 4096, 8192}, {8, 12, 16, 24}})
+    ->ArgsProduct({{2048, 4096, 8192}, {4, 6, 8, 12, 16, 24}})
     ->ArgNames({"fft", "fpb"})
     ->Iterations(1)
     ->Unit(benchmark::kMillisecond);

@@ -84,6 +84,15 @@ TEST_F(Import, OldProjectAudioBlocksAreReadFromTheirOffsets)
     EXPECT_LT(MM_LoadAudioMP3(Path("old.cpj").c_str(), 300, size + 100), 0);
     EXPECT_LT(MM_LoadSongMP3(Path("old.cpj").c_str(), 0, 200), 0);
     EXPECT_LT(MM_LoadAudioMP3(Path("old.cpj").c_str(), -5, 10), 0);
+
+    // Version-1 files of minor version 0 have their take length set afterwards.
+    EXPECT_EQ(MM_SetStreamLength(2, 9000), 0);
+    EXPECT_EQ(MM_GetStreamLength(2), 9000);
+    EXPECT_EQ(MM_SetStreamLength(2, 1000), 0);
+    EXPECT_EQ(MM_GetStreamLength(2), 1000);
+    EXPECT_EQ(MM_SetStreamLength(3, 1000), -1); // nothing rendered to cut
+    EXPECT_EQ(MM_SetStreamLength(9, 1000), -1);
+    EXPECT_EQ(MM_SetStreamLength(2, -1), -1);
 }
 
 } // namespace

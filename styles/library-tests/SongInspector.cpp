@@ -74,6 +74,8 @@ SongFacts inspectMidi(const std::string& path, const std::vector<ChordWindow>& w
         in >> tag;
         if (tag == "FILE") {
             in >> f.type >> f.division >> f.trackCount >> f.lengthTicks >> f.seconds;
+        } else if (tag == "LASTBAR") {
+            in >> f.lastBarStart >> f.lastBarClasses >> f.lastBarLowest;
         } else if (tag == "TRACK") {
             TrackFacts t;
             in >> t.channel >> t.channelCount >> t.program >> t.notes >> t.lowPitch >> t.highPitch >>

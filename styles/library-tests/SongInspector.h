@@ -34,6 +34,12 @@ struct SongFacts {
     int64_t lengthTicks = 0;
     double seconds = 0;
     std::vector<TrackFacts> tracks;  // without the conductor track
+    // Pitched notes starting in the last bar that holds any: its start tick,
+    // their pitch classes as bits (bit 0 = C; the bass channel left out) and
+    // the lowest pitch on its downbeat.
+    int64_t lastBarStart = -1;
+    int lastBarClasses = 0;
+    int lastBarLowest = -1;
 };
 
 struct AudioFacts {

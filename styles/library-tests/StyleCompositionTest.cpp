@@ -146,3 +146,55 @@ TEST_F(StyleLibrary, ReferenceMelodyComposesAndPlays)
             std::filesystem::remove(wav);
     }
 }
+
+namespace {
+
+// Pitch classes relative to a key as bits of absolute pitch classes.
+int classes(int key, std::initializer_list<int> intervals)
+{
+    int mask = 0;
+    for (int i : intervals)
+        mask |= 1 << ((key + i) % 12);
+    return mask;
+}
+
+}  // namespace
+
+TEST_F(StyleLibrary, IntrosEndOnTheDominantAndEndingsOnTheTonic)
+{
+    struct Key {
+        int root;
+        int minor;
+    };
+    const Key keys[] = {{0, 0}, {9, 1}, {4, 0}, {7, 1}, {10, 0}};
+    std::vector<uint8_t> buffer(200000);
+    for (const Style& s : styles) {
+        SCOPED_TRACE(s.info.name);
+        for (const Key& k : keys) {
+            for (int type = 1; type <= 2; ++type) {
+                for (int id = 0; id < s.info.segmentCount[type + 1]; ++id) {
+                    SCOPED_TRACE((type == 1 ? "intro " : "outro ") + std::to_string(id) + " in key " +
+                                 std::to_string(k.root) + (k.minor ? " minor" : " major"));
+                    int32_t size = int32_t(buffer.size());
+                    ASSERT_EQ(api.demo(&size, buffer.data(), s.info.id, type, id, k.root, k.minor), 0);
+                    std::string mid = path(s, "cadence.mid");
+                    ASSERT_TRUE(writeFile(mid, buffer.data(), size_t(size)));
+                    SongFacts f = inspectMidi(mid, {}, s.bar());
+                    ASSERT_TRUE(f.ok) << f.error;
+                    ASSERT_GE(f.lastBarStart, 0);
+                    if (type == 1) {
+                        // The last bar is the key's dominant seventh, leading into the song
+                        // (jazz-coloured styles add its ninth and thirteenth).
+                        int dominant = classes(k.root, {7, 11, 2, 5, 9, 4});
+                        EXPECT_EQ(f.lastBarClasses & ~dominant, 0) << std::hex << f.lastBarClasses;
+                        EXPECT_EQ(f.lastBarLowest % 12, (k.root + 7) % 12);
+                    } else {
+                        int tonic = k.minor ? classes(k.root, {0, 3, 7, 2, 10}) : classes(k.root, {0, 4, 7, 2, 9, 11});
+                        EXPECT_EQ(f.lastBarClasses & ~tonic, 0) << std::hex << f.lastBarClasses;
+                        EXPECT_EQ(f.lastBarLowest % 12, k.root) << "the ending rests on the key note";
+                    }
+                }
+            }
+        }
+    }
+}

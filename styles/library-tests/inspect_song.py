@@ -36,12 +36,32 @@ def window_at(windows, tick):
     return None
 
 
-def midi(path, windows):
+def last_bar(m, bar):
+    """Pitch classes (a bit mask) of the pitched notes but the bass that start
+    in the last bar holding any, and the lowest pitch struck at that bar's
+    start."""
+    pitched = []
+    for track in m.tracks:
+        pitched += [n for n in notes_of(track)[0] if n[1] != 9]
+    if not pitched:
+        return -1, 0, -1
+    start = max(n[0] for n in pitched) // bar * bar
+    final = [n for n in pitched if n[0] >= start]
+    mask = 0
+    for n in final:
+        if n[1] != 8:  # a walking bass may pass through other notes
+            mask |= 1 << (n[2] % 12)
+    downbeat = [n[2] for n in final if n[0] == start]
+    return start, mask, min(downbeat) if downbeat else -1
+
+
+def midi(path, windows, bar):
     import mido
 
     m = mido.MidiFile(path)
     length = max(sum(msg.time for msg in t) for t in m.tracks)
     print("FILE %d %d %d %d %.3f" % (m.type, m.ticks_per_beat, len(m.tracks), length, m.length))
+    print("LASTBAR %d %d %d" % last_bar(m, bar))
     for track in m.tracks[1:]:
         notes, program, _ = notes_of(track)
         channels = {n[1] for n in notes} or {-1}
@@ -98,7 +118,7 @@ def parse_windows(text, bar):
 if __name__ == "__main__":
     if len(sys.argv) >= 3 and sys.argv[1] == "midi":
         bar = int(sys.argv[4]) if len(sys.argv) > 4 else 768
-        midi(sys.argv[2], parse_windows(sys.argv[3], bar) if len(sys.argv) > 3 else [])
+        midi(sys.argv[2], parse_windows(sys.argv[3], bar) if len(sys.argv) > 3 else [], bar)
     elif len(sys.argv) in (3, 4) and sys.argv[1] == "wav":
         wav(sys.argv[2], float(sys.argv[3]) if len(sys.argv) > 3 else -1.0)
     else:

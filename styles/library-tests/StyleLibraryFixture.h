@@ -91,8 +91,8 @@ protected:
             EXPECT_LE(t.highPitch, r.high) << r.name;
             EXPECT_GE(t.lowPitch, 0);
             EXPECT_LE(t.highPitch, 127);
-            if (t.notes > 8) {
-                EXPECT_GE(t.highVelocity - t.lowVelocity, 8) << "velocities do not vary";
+            if (t.notes > 16) {
+                EXPECT_GE(t.highVelocity - t.lowVelocity, 6) << "velocities do not vary";
             }
             drums |= t.channel == 9;
             bass |= r.role == Role::Bass;

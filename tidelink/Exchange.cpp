@@ -67,8 +67,12 @@ int Service::Exchange(Message& request, Message& reply, Origin origin)
             result = CS_ERR_CANCELLED;
             break;
         }
-        if (m_stopping)
-            return result;
+        if (m_stopping) {
+            // Nothing was answered: a stop is never a success.
+            if (result == 0)
+                result = CS_ERR_NO_SERVICE;
+            break;
+        }
         if (m_transport == nullptr || !m_transport->Send(request)) {
             m_connected = false;
             result = -1;

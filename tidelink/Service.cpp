@@ -55,7 +55,11 @@ void Service::Stop()
     m_tcp.channel->Close();
 }
 
-bool Service::UsesUdp() const { return m_connected && m_transport == m_udp.channel.get(); }
+bool Service::UsesUdp() const
+{
+    std::lock_guard guard(m_exchangeLock);
+    return m_connected && m_transport == m_udp.channel.get();
+}
 
 bool Service::SleepUnlessStopping(int ms)
 {

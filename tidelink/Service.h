@@ -160,7 +160,7 @@ private:
 
     // One exchange at a time on the transport: the caller's thread and the
     // service thread would otherwise read each other's replies.
-    std::recursive_mutex m_exchangeLock;
+    mutable std::recursive_mutex m_exchangeLock;
     Channel* m_transport = nullptr; // one of the candidates, or none
     bool m_resolved = false;
     sockaddr_in m_address{};

@@ -245,6 +245,21 @@ TEST_F(FaultTest, ServerGoneMidTransferEndsTheDownloadWithoutStoring)
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(10));
 }
 
+TEST_F(FaultTest, CancelEndsARequestWaitingForItsReply)
+{
+    relay->Plan(kSubmitQuestion + 1, Fault::Blackhole);
+    std::thread canceller([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        client->service->Cancel();
+    });
+    auto started = std::chrono::steady_clock::now();
+    EXPECT_EQ(client->service->SubmitQuestion(0, "anyone there?"), CS_ERR_CANCELLED);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(240))
+        << "the wait ends at the cancel, before the first attempt's polls run out";
+    canceller.join();
+    EXPECT_EQ(client->questions.LocalSize(), 0u);
+}
+
 TEST_F(FaultTest, EditionWithoutStyleLibraryNeverAsksForStyles)
 {
     server->Publish(3, "Tango", 50);

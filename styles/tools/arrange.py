@@ -21,7 +21,7 @@ class Part:
     """
 
     def __init__(self, role, channel, program, name, levels, rhythm, lo=55, n=3, centre=36,
-                 vel=80, legato=0.92, colour=False, fill=None, intro=None, ending=None):
+                 vel=80, legato=0.92, colour=False, fill=None, intro=None, ending=None, strum=0):
         self.role = role
         self.channel = channel
         self.program = program
@@ -38,6 +38,7 @@ class Part:
         self.intro = intro  # pattern for intro bars, else the lowest level's
         self.ending = ending  # pattern of the final bar, else one held hit
         self.compound = False  # set for 6/8: beats are dotted quarters
+        self.strum = strum  # ticks between the strings of a strummed chord
 
     def pattern(self, level, bar):
         keys = sorted(k for k in self.rhythm if k <= level) or sorted(self.rhythm)
@@ -58,6 +59,10 @@ class Part:
             return voicing[1: self.n]
         if word == "L":
             return voicing[:2]
+        if word == "P":
+            # Power chord on a guitar's low strings: kept below the voiced
+            # register, so both notes move with the root and stay a fifth or fourth.
+            return sorted([ch.note(0, 46), ch.note(7, 46)])
         if word == "T":
             return [voicing[self.n - 1]]
         if word == "B":
@@ -73,7 +78,8 @@ class Part:
 
     def bar(self, trk, start, bar_ticks, ch, pattern, swing, lift=0):
         play(trk, start, bar_ticks, pattern, lambda w: self.pitches(ch, w), vel=self.vel + lift,
-             legato=self.legato, swing=swing, pulse=288 if bar_ticks == 576 and self.compound else 192)
+             legato=self.legato, swing=swing, pulse=288 if bar_ticks == 576 and self.compound else 192,
+             strum=self.strum)
 
 
 class Recipe:

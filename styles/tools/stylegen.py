@@ -191,8 +191,8 @@ def rock():
                "有力的摇滚：失真吉他强力和弦、拨片贝司八分音符、摇滚风琴。", [2, 0], featured=True)
     parts = [
         Part("chord", 2, OVERDRIVE, "overdriven guitar", [1, 2, 3, 4], {
-            1: "L-------", 2: "L'L'L'L'L'L'L'L'".replace("'", "' ").strip(),
-            3: "L-.L.L-L", 4: "L.LLL.LL"}, lo=55, n=2, vel=84, legato=0.85),
+            1: "P-------", 2: "P'P'P'P'P'P'P'P'", 3: "P-.P.P-P", 4: "P.PPP.PP"}, lo=55, n=2, vel=84, legato=0.85,
+            strum=3),
         Part("chord", 1, PIANO, "piano", [2, 3, 4], {2: "C---C---", 3: "C.C.C.C.", 4: "X C X C X C X C"},
              lo=60, n=3, vel=66),
         Part("bass", 9, PICK_BASS, "pick bass", [1, 2, 3, 4], {
@@ -214,7 +214,7 @@ def folk_strum():
     parts = [
         Part("chord", 2, STEEL, "steel guitar", [1, 2, 3, 4], {
             1: "B . 1 . F . 2 . B . 3 . F . 2 .", 2: "B . C . . c C c B . C . . c C c",
-            3: strum, 4: strum}, lo=55, n=5, vel=70, legato=0.9),
+            3: strum, 4: strum}, lo=55, n=5, vel=70, legato=0.9, strum=5),
         Part("bass", 9, AC_BASS, "acoustic bass", [2, 3, 4], {
             2: "R---5---", 3: ["R--R5---", "R--R5---", "R--R5---", "R--R5-a-"], 4: "R.-R5.35"},
             vel=88, legato=0.85),
@@ -259,7 +259,7 @@ def bossa_nova():
             1: "B . C . F C . C B . C . F C . .", 2: ["B . C . F C . C B . C . F C . .",
                                                       "B . C . F . C . B . C . F C . C"],
             3: ["B . C . F C . C B . C . F C . .", "B . C . F . C . B . C . F C . C"]},
-            lo=55, n=4, vel=64, legato=0.85, colour=True),
+            lo=55, n=4, vel=64, legato=0.85, colour=True, strum=3),
         Part("bass", 9, AC_BASS, "acoustic bass", [1, 2, 3, 4], {
             1: "R--5R--5", 2: "R--5R--5", 3: ["R--5R--5", "R--5R--5", "R--5R--5", "R--5R-a-"]},
             vel=86, legato=0.9),
@@ -357,7 +357,8 @@ def country():
                "乡村两拍律动：钢弦吉他低音交替扫弦、贝司根五交替、小提琴与钢琴。", [1, 10, 0], featured=True)
     parts = [
         Part("chord", 2, STEEL, "steel guitar", [1, 2, 3, 4], {
-            1: "B.C.F.C.", 2: "B.C.F.C.", 3: "B.CcF.Cc", 4: "B.CcF.Cc"}, lo=55, n=4, vel=66, legato=0.6),
+            1: "B.C.F.C.", 2: "B.C.F.C.", 3: "B.CcF.Cc", 4: "B.CcF.Cc"}, lo=55, n=4, vel=66, legato=0.6,
+            strum=4),
         Part("bass", 9, AC_BASS, "bass", [1, 2, 3, 4], {
             1: "R---5---", 2: "R-.-5_-.-", 3: ["R-5_-R-5_-", "R-5_-R-5_-", "R-5_-R-5_-", "R-5_-3-a-"]},
             vel=90, legato=0.8),
@@ -541,7 +542,8 @@ def polka():
              legato=0.7),
         Part("chord", 1, ACCORDION, "accordion", [1, 2, 3, 4], {1: ".C'.C'", 3: ".C'.C'", 4: ".C'CC'"},
              lo=60, n=3, vel=66),
-        Part("chord", 2, STEEL, "guitar", [2, 3, 4], {2: ". C' . C'", 4: ". C' C' C'"}, lo=55, n=4, vel=56),
+        Part("chord", 2, STEEL, "guitar", [2, 3, 4], {2: ". C' . C'", 4: ". C' C' C'"}, lo=55, n=4, vel=56,
+             strum=3),
         Part("line", 4, CLARINET, "clarinet", [3, 4], {3: ["5-3-", "R---", "3-5-", "8---"],
                                                        4: ["5353", "R-3-", "5 6 5 3", "8---"]}, centre=72,
              vel=60),
@@ -607,7 +609,7 @@ def jig():
                "轻快的6/8吉格民间舞曲：钢弦吉他扫弦、贝司、手风琴与小提琴。", [1, 3], featured=True)
     parts = [
         Part("chord", 2, STEEL, "steel guitar", [1, 2, 3, 4], {1: "B..C..", 2: "B.CC.C", 3: "C~CC~C", 4: "C~CC~C"},
-             lo=55, n=4, vel=64, legato=0.8),
+             lo=55, n=4, vel=64, legato=0.8, strum=4),
         Part("bass", 9, AC_BASS, "bass", [1, 2, 3, 4], {1: "R--5_--", 3: ["R--5--", "R--5--", "R--5--", "R-35-a"]},
              vel=88, legato=0.8),
         Part("chord", 1, ACCORDION, "accordion", [2, 3, 4], {2: "C~..C..", 3: "C..C.C"}, lo=60, n=3, vel=58,

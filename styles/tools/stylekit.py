@@ -123,7 +123,8 @@ def parse_tokens(pattern):
 WORD_ACCENT = {"X": 18, "g": -32}
 
 
-def play(track, start, bar_ticks, pattern, pitch_of, vel=80, legato=0.92, swing=0, accent=16, pulse=TICKS):
+def play(track, start, bar_ticks, pattern, pitch_of, vel=80, legato=0.92, swing=0, accent=16, pulse=TICKS,
+         strum=0):
     """Places one rhythm string over a bar from start. A token is '.' (rest),
     '-' (hold the previous note), or a pitch word (handed to pitch_of) with
     marks: '>' accent, '~' soft, "'" short; the words X and g are an accented
@@ -157,7 +158,14 @@ def play(track, start, bar_ticks, pattern, pitch_of, vel=80, legato=0.92, swing=
             t += swing
             dur -= swing
         pitches = pitch_of(word)
-        if pitches:
+        if pitches and strum and len(pitches) > 1:
+            # Strummed: strings sound one after another, down on the beat
+            # (low to high), up between beats, the upstroke a little softer.
+            down = offset % (TICKS // 2) == 0
+            order = sorted(pitches) if down else sorted(pitches, reverse=True)
+            for k, p in enumerate(order):
+                track.add(t + k * strum, [p], v - (0 if down else 6), dur - k * strum)
+        elif pitches:
             track.add(t, pitches, v, dur)
         i += 1 + holds
 

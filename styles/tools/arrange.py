@@ -21,7 +21,8 @@ class Part:
     """
 
     def __init__(self, role, channel, program, name, levels, rhythm, lo=55, n=3, centre=36,
-                 vel=80, legato=0.92, colour=False, fill=None, intro=None, ending=None, strum=0):
+                 vel=80, legato=0.92, colour=False, fill=None, intro=None, ending=None, strum=0,
+                 minor_words=None):
         self.role = role
         self.channel = channel
         self.program = program
@@ -39,6 +40,7 @@ class Part:
         self.ending = ending  # pattern of the final bar, else one held hit
         self.compound = False  # set for 6/8: beats are dotted quarters
         self.strum = strum  # ticks between the strings of a strummed chord
+        self.minor_words = minor_words or {}  # degree swaps under minor chords (a minor scale)
 
     def pattern(self, level, bar):
         keys = sorted(k for k in self.rhythm if k <= level) or sorted(self.rhythm)
@@ -51,6 +53,8 @@ class Part:
         if self.role == "bass":
             return [ch.bass(word, self.centre)]
         if self.role == "line":
+            if ch.minor:
+                word = self.minor_words.get(word, word)
             return [ch.note(0, self.centre) + ch.interval(word)]
         voicing = ch.tones(self.lo, max(self.n, 6), colour=self.colour)
         if word in ("C", "X", "g"):

@@ -391,6 +391,11 @@ def tok_words(pattern):
     return " ".join(toks)
 
 
+# Under a minor chord the five-note scale is root, minor third, fourth,
+# fifth and minor seventh: the major scale's second and sixth move up.
+PENTATONIC_MINOR = {"2": "4", "6": "7"}
+
+
 @style
 def chinese_ballad():
     st = Style(2010, "chinese-ballad", "中国风抒情 Chinese Ballad", "4/4", 76,
@@ -405,9 +410,10 @@ def chinese_ballad():
             2: ["R---....5-6-8-6-", "5-3-2-R-R-------"],
             3: ["R 2 3 5 6 5 3 2 R 2 3 5 6 8 6 5", "8 6 5 3 5 3 2 R 2 R 6 5 R . . ."],
             4: ["R 2 3 5 6 5 3 2 R 2 3 5 6 8 6 5", "8 6 5 3 5 3 2 R 2 R 6 5 R . . ."]},
-            centre=72, vel=58, legato=0.8),
+            centre=72, vel=58, legato=0.8, minor_words=PENTATONIC_MINOR),
         Part("pad", 3, STRINGS, "strings", [3, 4], {3: "C-------", 4: "C---H---"}, lo=60, n=3, vel=52),
         Part("line", 4, FLUTE, "flute", [4], {4: ["5-------", "6---5---", "3-------", "2---R---"]}, centre=76,
+             minor_words=PENTATONIC_MINOR,
              vel=58),
     ]
     for p in parts:

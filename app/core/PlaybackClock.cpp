@@ -56,7 +56,8 @@ std::string FormatPosition(const TSongModel& song, int bar, double offset)
 void PlaybackClock::Start(MDP_Window window)
 {
     Stop();
-    // A steady-clock deadline loop is exact to well under a millisecond here.
+    // Steady-clock deadlines on a thread of its own keep to well under a
+    // millisecond here; that is the resolution asked for.
     m_resolutionMs = 1;
     m_stop = false;
     m_thread = std::thread(&PlaybackClock::Run, this, window);
@@ -66,21 +67,26 @@ void PlaybackClock::Stop()
 {
     if (!m_thread.joinable())
         return;
-    m_stop = true;
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        m_stop = true;
+    }
+    m_wake.notify_all();
     m_thread.join();
 }
 
 void PlaybackClock::Run(MDP_Window window)
 {
-    using clock = std::chrono::steady_clock;
-    auto next = clock::now();
-    while (!m_stop) {
-        // Deadlines advance by whole periods so delays do not accumulate.
+    auto next = std::chrono::steady_clock::now();
+    std::unique_lock<std::mutex> guard(m_lock);
+    for (;;) {
+        // Deadlines advance by whole periods so that delays do not add up.
         next += std::chrono::milliseconds(kClockPeriodMs);
-        std::this_thread::sleep_until(next);
-        if (m_stop)
-            break;
+        if (m_wake.wait_until(guard, next, [this] { return m_stop; }))
+            return;
+        guard.unlock();
         MDP_PostMessage(window, UM_CLOCK_TICK, 0, 0);
+        guard.lock();
     }
 }
 

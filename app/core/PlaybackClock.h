@@ -3,7 +3,8 @@
 // Tempo and metre with the quantities derived from them, position texts, and
 // the 25 ms clock that drives a screen's cursor while the song plays.
 
-#include <atomic>
+#include <condition_variable>
+#include <mutex>
 #include <string>
 #include <thread>
 
@@ -46,7 +47,9 @@ private:
     void Run(MDP_Window window);
 
     std::thread m_thread;
-    std::atomic<bool> m_stop{false};
+    std::mutex m_lock;
+    std::condition_variable m_wake;
+    bool m_stop = false;
     int m_resolutionMs = 0;
 };
 

@@ -64,6 +64,18 @@ TEST(Folders, EngineDirectoryHasNoTrailingSeparator)
     EXPECT_EQ(EngineDirectory(app) + "/", app);
 }
 
+TEST(Folders, AutoSaveFileLivesInTheUsersDataFolder)
+{
+    char pattern[] = "/tmp/appcore_home_XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    ::setenv("MELODRIFT_HOME", pattern, 1);
+    const std::string path = AutoSaveFilePath();
+    ::unsetenv("MELODRIFT_HOME");
+    EXPECT_EQ(path, std::string(pattern) + "/temp/~last.sav");
+    EXPECT_TRUE(fs::is_directory(std::string(pattern) + "/temp"));
+    fs::remove_all(pattern);
+}
+
 TEST(Binding, FailureMessages)
 {
     EXPECT_STREQ(BindingFailureMessage(1), "加载媒体控制模块失败！");

@@ -18,6 +18,8 @@ public:
     virtual void Stop() = 0;
     // True once a finite input (a file) has been used up.
     virtual bool InputEnded() const { return false; }
+    // True when the device stopped on its own (unplugged, driver error).
+    virtual bool Failed() const { return false; }
     // Delay from the voice reaching the microphone to its sample arriving,
     // plus the output delay: what a take must be shifted by.
     virtual double LatencyMs() const = 0;

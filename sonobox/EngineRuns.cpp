@@ -236,7 +236,7 @@ void Engine::Worker(Run* run)
         }
         bool inputDone = run->kind == RunKind::Record && run->device->InputEnded() &&
                          run->processor->Captured().Available() == 0;
-        if (run->processor->Finished() || inputDone) {
+        if (run->processor->Finished() || inputDone || run->device->Failed()) {
             FinishNaturally(run);
             return;
         }

@@ -116,6 +116,11 @@ int PortAudioDevice::Start(AudioProcessor& processor)
     return 0;
 }
 
+bool PortAudioDevice::Failed() const
+{
+    return m_stream && Pa_IsStreamActive(static_cast<PaStream*>(m_stream)) != 1;
+}
+
 void PortAudioDevice::Stop()
 {
     if (m_stream) {

@@ -20,6 +20,7 @@ public:
     int Start(AudioProcessor& processor) override;
     void Stop() override;
     double LatencyMs() const override { return m_latencyMs; }
+    bool Failed() const override;
 
 private:
     static int Callback(const void* input, void* output, unsigned long frames, const void* timeInfo,

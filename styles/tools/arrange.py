@@ -3,7 +3,7 @@ drum grooves, fills) into the segments of a style: four main patterns from
 sparse to full, two fills, an intro and an interlude, a short and a long
 ending, each intro and ending in C major and C minor."""
 
-from stylekit import DRUMS, GROUPS, Chord, Segment, Style, Track, play
+from stylekit import DRUMS, GROUPS, Chord, Segment, Track, play
 
 
 # A four-bar phrase breathes: it rises towards its third bar and settles.

@@ -23,6 +23,12 @@ ALTO_SAX, CLARINET, PICCOLO, FLUTE, PAN_FLUTE, WARM_PAD, KOTO, FIDDLE = 65, 71, 
 
 STYLES = []
 
+# Intros other than the plain I-vi-IV-V7; every one ends on the dominant.
+ROCK_INTRO = {"major": [I, (10, "major"), IV, V7], "minor": [i_, (10, "major"), VI_, V7]}
+PLAGAL_INTRO = {"major": [I, IV, I, V7], "minor": [i_, iv_, i_, V7]}
+VAMP_INTRO = {"major": [(2, "min7"), V7, (2, "min7"), V7], "minor": [iv_, V7, iv_, V7]}
+FALLING_INTRO = {"major": [vi, IV, I, V7], "minor": [VI_, iv_, i_, V7]}
+
 
 def style(fn):
     STYLES.append(fn)
@@ -203,7 +209,7 @@ def rock():
              centre=66, vel=58),
         Part("pad", 4, STRINGS, "strings", [3, 4], {3: "C-------", 4: "C---H---"}, lo=60, n=3, vel=54),
     ]
-    return Recipe(st, parts, ROCK_DRUMS, ROCK_FILLS).build(INTRO, INTERLUDE, SHORT_END, LONG_END)
+    return Recipe(st, parts, ROCK_DRUMS, ROCK_FILLS).build(ROCK_INTRO, INTERLUDE, SHORT_END, LONG_END)
 
 
 @style
@@ -247,7 +253,7 @@ def disco():
         Part("chord", 4, BRASS, "brass", [4], {4: ["C'...C'.C'.", "C'..C'...", "C'...C'.C'.", "C'.C'.C-."]},
              lo=60, n=3, vel=70, fill={1: "C'...C'..C'.C'.X-."}),
     ]
-    return Recipe(st, parts, DISCO_DRUMS, DISCO_FILLS).build(INTRO, INTERLUDE, SHORT_END, LONG_END)
+    return Recipe(st, parts, DISCO_DRUMS, DISCO_FILLS).build(VAMP_INTRO, INTERLUDE, SHORT_END, LONG_END)
 
 
 @style
@@ -373,7 +379,7 @@ def country():
                     for k, v in p.rhythm.items()}
         if p.name == "steel guitar":
             p.rhythm = {k: v.replace("c", "H~") for k, v in p.rhythm.items()}
-    return Recipe(st, parts, COUNTRY_DRUMS, COUNTRY_FILLS).build(INTRO, INTERLUDE, SHORT_END, LONG_END)
+    return Recipe(st, parts, COUNTRY_DRUMS, COUNTRY_FILLS).build(PLAGAL_INTRO, INTERLUDE, SHORT_END, LONG_END)
 
 
 def tok_words(pattern):
@@ -420,7 +426,7 @@ def chinese_ballad():
         if p.name == "koto":
             p.rhythm = {k: [tok_words(x) for x in v] for k, v in p.rhythm.items()}
     return Recipe(st, parts, BALLAD_DRUMS, BALLAD_FILLS, intro_drums={"shaker": "x...x...x...x..."}).build(
-        INTRO, INTERLUDE, SHORT_END, LONG_END)
+        FALLING_INTRO, INTERLUDE, SHORT_END, LONG_END)
 
 
 # ---- 3/4 (12 sixteenth slots a bar) -----------------------------------------------------
@@ -468,7 +474,7 @@ def waltz():
     for p in parts:
         p.rhythm = {k: ([tok_words(x) for x in v] if isinstance(v, list) else tok_words(v))
                     for k, v in p.rhythm.items()}
-    return Recipe(st, parts, WALTZ_DRUMS, WALTZ_FILLS).build(INTRO, INTERLUDE, SHORT_END, LONG_END)
+    return Recipe(st, parts, WALTZ_DRUMS, WALTZ_FILLS).build(PLAGAL_INTRO, INTERLUDE, SHORT_END, LONG_END)
 
 
 @style
@@ -536,7 +542,7 @@ def march():
     for p in parts:
         p.rhythm = {k: ([tok_words(x) for x in v] if isinstance(v, list) else tok_words(v))
                     for k, v in p.rhythm.items()}
-    return Recipe(st, parts, MARCH_DRUMS, MARCH_FILLS).build(INTRO, INTERLUDE, SHORT_END, LONG_END)
+    return Recipe(st, parts, MARCH_DRUMS, MARCH_FILLS).build(PLAGAL_INTRO, INTERLUDE, SHORT_END, LONG_END)
 
 
 @style

@@ -147,6 +147,8 @@ int32_t Service::Register(CS_UserRecord* user)
         return result;
     if (reply.code != 0)
         return reply.code;
+    if (reply.bodyLength < 4 || reply.Int(0) == 0)
+        return CS_ERR_SERVER; // an account without an id is no account
     const char* nick = reinterpret_cast<const char*>(reply.body.data() + 4);
     size_t nickRoom = reply.bodyLength > 4 ? reply.bodyLength - 4u : 0;
     CopyText(user->nickname, sizeof user->nickname, std::string_view(nick, strnlen(nick, nickRoom)));

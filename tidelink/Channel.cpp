@@ -205,14 +205,17 @@ ReceiveResult Channel::ReceiveDatagram(Message& message)
 
 bool Channel::ReadExactly(uint8_t* to, size_t size)
 {
+    // The rest of a message must follow within a second, however it is cut
+    // up: a peer that trickles bytes cannot hold the reader longer.
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(1);
     size_t done = 0;
     while (done < size) {
         int fd = m_fd.load();
-        if (fd < 0)
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (fd < 0 || left.count() <= 0)
             return false;
         pollfd p{fd, POLLIN, 0};
-        // A message announced by its header must follow within a second.
-        if (::poll(&p, 1, 1000) <= 0)
+        if (::poll(&p, 1, int(left.count())) <= 0)
             return false;
         ssize_t n = ::recv(fd, to + done, size - done, 0);
         if (n == 0) {

@@ -97,8 +97,8 @@ MELODRIFT_API int32_t CS_InitialService(MDP_Window window, CS_VersionRecord* ver
         config.notifyWindow = window;
         config.version = version;
         config.timing = Timing::FromEnvironment();
-        t.service = std::make_unique<Service>(std::move(config), t.store.get(), t.notices, t.questions);
         MDP_DebugOutput("netservice created.\n");
+        t.service = std::make_unique<Service>(std::move(config), t.store.get(), t.notices, t.questions);
         t.service->Start();
         return 0;
     });

@@ -307,6 +307,31 @@ inline CS_UserRecord User(const char* name, const char* password)
     return u;
 }
 
+// Collects the debug lines while it lives.
+class LogLinesGuard {
+public:
+    LogLinesGuard() { MDP_SetDebugSink(&LogLinesGuard::Collect, this); }
+    ~LogLinesGuard() { MDP_SetDebugSink(nullptr, nullptr); }
+    bool Contains(const std::string& text)
+    {
+        std::lock_guard lock(m_lock);
+        for (const std::string& l : m_lines)
+            if (l.find(text) != std::string::npos)
+                return true;
+        return false;
+    }
+
+private:
+    static void Collect(const char* line, void* self)
+    {
+        auto* me = static_cast<LogLinesGuard*>(self);
+        std::lock_guard lock(me->m_lock);
+        me->m_lines.emplace_back(line);
+    }
+    std::mutex m_lock;
+    std::vector<std::string> m_lines;
+};
+
 // The service keeps a pointer to the last user record for as long as it
 // runs, so records handed to it live until the test program ends.
 inline CS_UserRecord& Keep(CS_UserRecord record)

@@ -26,7 +26,6 @@ float SoftClip(float x)
 AudioProcessor::AudioProcessor(std::shared_ptr<const PlaybackProgram> program) : m_program(std::move(program))
 {
     m_volume.fill(1.0f);
-    m_volume[kStreamMicrophone] = 0.5f;
 }
 
 void AudioProcessor::ApplyCommands() noexcept
@@ -35,7 +34,9 @@ void AudioProcessor::ApplyCommands() noexcept
     while (m_commands.Pop(command)) {
         switch (command.kind) {
         case Command::SetVolume:
-            if (command.stream >= 0 && command.stream < kStreamCount)
+            if (command.stream == kStreamMicrophone)
+                m_micVolume.store(command.value, std::memory_order_relaxed);
+            else if (command.stream >= 0 && command.stream < kStreamCount)
                 m_volume[static_cast<std::size_t>(command.stream)] = command.value;
             break;
         case Command::SetMonitor: m_monitor = command.value != 0; break;
@@ -91,7 +92,7 @@ void AudioProcessor::Process(const float* in, float* out, std::size_t frames) no
     ApplyCommands();
     const PlaybackProgram& program = *m_program;
     std::int64_t position = m_position.load(std::memory_order_relaxed);
-    float gain = m_volume[kStreamMicrophone] * 2.0f;
+    float gain = m_micVolume.load(std::memory_order_relaxed) * 2.0f;
     float master = m_volume[kStreamOutput];
     std::size_t capturedFrom = 0;
     float* captureBlock = m_scratchCapture.data(); // reused as scratch for the input

@@ -29,8 +29,11 @@ public:
     // interleaved stereo.
     void Process(const float* in, float* out, std::size_t frames) noexcept;
 
-    // Control thread.
+    // Control thread (one at a time: the engine's lock holder).
     bool Post(const Command& command) { return m_commands.Push(command); }
+    // Recording volume 0..1; any thread (automatic level sets it from the
+    // worker while the control thread may post commands).
+    void SetMicVolume(float volume) { m_micVolume.store(volume, std::memory_order_relaxed); }
     // Consumer thread of the captured input (after the recording gain).
     SpscRing<float>& Captured() { return m_captured; }
 
@@ -52,6 +55,7 @@ private:
     SpscRing<Command> m_commands{256};
     SpscRing<float> m_captured{kSampleRate * 4};
     std::array<float, kStreamCount> m_volume{};
+    std::atomic<float> m_micVolume{0.5f};
     bool m_monitor = false;
     bool m_protect = false;
     std::array<float, kStreamCount> m_blockPos{};

@@ -132,7 +132,7 @@ private:
     int m_deviceId = -1;
     int m_input = -1;
     std::string m_deviceName;
-    bool m_autoLevel = false;
+    std::atomic<bool> m_autoLevel{false}; // read by the run's worker
     bool m_monitor = false;
     bool m_protect = false;
     double m_lastLatency = 0;

@@ -226,7 +226,7 @@ void Engine::Worker(Run* run)
                 volume = std::clamp(volume, 0.0f, 1.0f);
                 if (std::lround(volume * 100) != std::lround(run->recordVolume.load() * 100)) {
                     run->recordVolume = volume;
-                    run->processor->Post(Command{Command::SetVolume, kStreamMicrophone, volume});
+                    run->processor->SetMicVolume(volume);
                     MDP_PostMessage(run->window ? run->window : m_mainWindow, UM_RECORD_VOLUME,
                                     static_cast<intptr_t>(std::lround(volume * 100)), 0);
                 }

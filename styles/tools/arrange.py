@@ -6,6 +6,11 @@ ending, each intro and ending in C major and C minor."""
 from stylekit import DRUMS, GROUPS, Chord, Segment, Track, play
 
 
+# Level trims by program, from soloing each part of rendered demonstrations
+# with the default sound font: its basses are hot, its grand piano and brass
+# section soft.
+MIX_TRIM = {0: 8, 32: -10, 33: -10, 34: -8, 35: -10, 38: -10, 58: -6, 61: 8, 24: 4}
+
 # A four-bar phrase breathes: it rises towards its third bar and settles.
 PHRASE_LIFT = (0, -4, 4, -2)
 
@@ -98,6 +103,7 @@ class Recipe:
         self.pulse = 288 if style.metre == "6/8" else 192
         for part in parts:
             part.compound = style.metre == "6/8"
+            part.vel += MIX_TRIM.get(part.program, 0)
 
     # -- drums --------------------------------------------------------------
     def drum_bar(self, trk, start, groove, bar, vel=92):

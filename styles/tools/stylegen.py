@@ -165,7 +165,7 @@ def pop_8beat():
             1: "R---5---", 2: "R--R5-.-", 3: ["R.RR5.R5", "R.RR5.R5", "R.RR5.R5", "R.RR5.3a"],
             4: ["R.RR.RR.5.5R.R3.", "R.RR.RR.5.5R.R3.", "R.RR.RR.5.5R.R3.", "R.RR.RR.5.5.3.a."]},
             centre=36, vel=92, legato=0.85, fill={0: "R.R.5.5.R.3.5.a.", 1: "R-R-5-5-3-5-6-a-"}),
-        Part("pad", 3, STRINGS, "strings", [3, 4], {3: "C-------", 4: "C---H---"}, lo=64, n=3, vel=60),
+        Part("pad", 3, SLOW_STRINGS, "strings", [3, 4], {3: "C-------", 4: "C---H---"}, lo=64, n=3, vel=60),
     ]
     return Recipe(st, parts, POP_DRUMS, POP_FILLS).build(INTRO, INTERLUDE, SHORT_END, LONG_END)
 
@@ -177,7 +177,7 @@ def soft_ballad():
     parts = [
         Part("chord", 1, PIANO, "piano", [1, 2, 3, 4], {
             1: "B 1 2 3 F 1 2 3", 2: "B 1 2 3 4 3 2 1", 3: "B 1 2 3 4 3 2 1",
-            4: "B 1 2 3 4 3 2 1"}, lo=55, n=5, vel=60, legato=1.6),
+            4: "B 1 2 3 4 3 2 1"}, lo=55, n=5, vel=66, legato=1.6),
         Part("bass", 9, FRETLESS, "fretless bass", [2, 3, 4], {
             2: "R-------", 3: ["R-----5-", "R-----5-", "R-----5-", "R---5-a-"], 4: "R--.R-5-"},
             vel=84),
@@ -207,7 +207,7 @@ def rock():
             vel=96, legato=0.8, fill={0: "RRRRRRRR", 1: "RRRR5 5 3 a".replace(" ", "")}),
         Part("line", 3, ROCK_ORGAN, "rock organ", [3, 4], {3: "5-------", 4: "5---3---"},
              centre=66, vel=58),
-        Part("pad", 4, STRINGS, "strings", [3, 4], {3: "C-------", 4: "C---H---"}, lo=60, n=3, vel=54),
+        Part("pad", 4, SLOW_STRINGS, "strings", [3, 4], {3: "C-------", 4: "C---H---"}, lo=60, n=3, vel=54),
     ]
     return Recipe(st, parts, ROCK_DRUMS, ROCK_FILLS).build(ROCK_INTRO, INTERLUDE, SHORT_END, LONG_END)
 
@@ -225,7 +225,7 @@ def folk_strum():
             2: "R---5---", 3: ["R--R5---", "R--R5---", "R--R5---", "R--R5-a-"], 4: "R.-R5.35"},
             vel=88, legato=0.85),
         Part("chord", 1, PIANO, "piano", [3, 4], {3: "T-------", 4: "T---C---"}, lo=67, n=3, vel=56),
-        Part("pad", 3, STRINGS, "strings", [3, 4], {3: "C-------", 4: "C---H---"}, lo=60, n=3, vel=48),
+        Part("pad", 3, SLOW_STRINGS, "strings", [3, 4], {3: "C-------", 4: "C---H---"}, lo=60, n=3, vel=48),
     ]
     for p in parts:
         if p.name == "steel guitar":
@@ -248,7 +248,7 @@ def disco():
              lo=60, n=2, vel=66),
         Part("chord", 1, EPIANO, "electric piano", [1, 2, 3, 4], {
             1: "C---C---", 2: "..C-..C-", 3: "..C-..C-", 4: ".C.C.C.C"}, lo=60, n=3, vel=66),
-        Part("pad", 3, STRINGS, "strings", [3, 4], {3: "C-------", 4: ["C-------", "H-------"]},
+        Part("pad", 3, SLOW_STRINGS, "strings", [3, 4], {3: "C-------", 4: ["C-------", "H-------"]},
              lo=67, n=3, vel=56),
         Part("chord", 4, BRASS, "brass", [4], {4: ["C'...C'.C'.", "C'..C'...", "C'...C'.C'.", "C'.C'.C-."]},
              lo=60, n=3, vel=70, fill={1: "C'...C'..C'.C'.X-."}),
@@ -273,7 +273,7 @@ def bossa_nova():
              lo=60, n=3, vel=54, colour=True),
         Part("line", 4, FLUTE, "flute", [3, 4], {3: "5-------3-------", 4: ["5---3---R---....", "3-5-8---5-------"]},
              centre=74, vel=62),
-        Part("pad", 3, STRINGS, "strings", [4], {4: "C-------"}, lo=60, n=3, vel=48),
+        Part("pad", 3, SLOW_STRINGS, "strings", [4], {4: "C-------"}, lo=60, n=3, vel=48),
     ]
     return Recipe(st, parts, BOSSA_DRUMS, BOSSA_FILLS, intro_drums={"rim": "x..x..x...x..x..",
                                                                       "shaker": "xxxxxxxxxxxxxxxx"}).build(
@@ -298,7 +298,7 @@ def swing():
             fill={1: "C'.C'.C'.X-"}),
         Part("chord", 2, CLEAN, "jazz guitar", [2, 3, 4], {2: "C'.C'.C'.C'.", 4: "C'.C'.C'.C'."}, lo=55, n=3,
              vel=54),
-        Part("pad", 3, STRINGS, "strings", [4], {4: "C-------"}, lo=64, n=3, vel=46),
+        Part("pad", 3, SLOW_STRINGS, "strings", [4], {4: "C-------"}, lo=64, n=3, vel=46),
     ]
     for p in parts:
         p.rhythm = {k: ([norm(x) for x in v] if isinstance(v, list) else norm(v)) for k, v in p.rhythm.items()}
@@ -409,7 +409,7 @@ def chinese_ballad():
     parts = [
         Part("chord", 1, PIANO, "piano", [1, 2, 3, 4], {
             1: "B 1 2 3 F 2 3 4", 2: "B 1 2 3 F 2 3 4", 3: "B 1 2 3 4 3 2 1", 4: "B 1 2 3 4 3 2 1"},
-            lo=55, n=5, vel=58, legato=1.5),
+            lo=55, n=5, vel=64, legato=1.5),
         Part("bass", 9, FINGER_BASS, "bass", [2, 3, 4], {2: "R-------", 3: ["R-----5-", "R---5---"], 4: "R--R5-.-"},
              vel=84),
         Part("line", 2, KOTO, "koto", [2, 3, 4], {
@@ -417,7 +417,7 @@ def chinese_ballad():
             3: ["R 2 3 5 6 5 3 2 R 2 3 5 6 8 6 5", "8 6 5 3 5 3 2 R 2 R 6 5 R . . ."],
             4: ["R 2 3 5 6 5 3 2 R 2 3 5 6 8 6 5", "8 6 5 3 5 3 2 R 2 R 6 5 R . . ."]},
             centre=72, vel=58, legato=0.8, minor_words=PENTATONIC_MINOR),
-        Part("pad", 3, STRINGS, "strings", [3, 4], {3: "C-------", 4: "C---H---"}, lo=60, n=3, vel=52),
+        Part("pad", 3, SLOW_STRINGS, "strings", [3, 4], {3: "C-------", 4: "C---H---"}, lo=60, n=3, vel=52),
         Part("line", 4, FLUTE, "flute", [4], {4: ["5-------", "6---5---", "3-------", "2---R---"]}, centre=76,
              minor_words=PENTATONIC_MINOR,
              vel=58),
@@ -466,7 +466,7 @@ def waltz():
         Part("bass", 9, AC_BASS, "bass", [1, 2, 3, 4], {1: "R-----", 3: ["R-----", "R---5-"],
                                                         4: ["R-----", "R---5-", "R-----", "R---a-"]},
              vel=88, legato=0.8),
-        Part("pad", 3, STRINGS, "strings", [2, 3, 4], {2: "..C.C.", 3: "..C-C-", 4: "C-----"}, lo=64, n=3, vel=56),
+        Part("pad", 3, SLOW_STRINGS, "strings", [2, 3, 4], {2: "..C.C.", 3: "..C-C-", 4: "C-----"}, lo=64, n=3, vel=56),
         Part("line", 4, FLUTE, "flute", [3, 4], {3: ["5-----", "3---2-", "R-----", "3-----"],
                                                  4: ["5-3-5-", "8-----", "6-5-3-", "5-----"]}, centre=76, vel=60),
         Part("chord", 2, HARP, "harp", [4], {4: "1 2 3 4 3 2"}, lo=55, n=4, vel=50, legato=1.5),
@@ -535,7 +535,7 @@ def march():
         Part("chord", 4, BRASS, "brass", [2, 3, 4], {2: "..C'...C'.", 3: ["..C'...C'.", "C---C'.C'."],
                                                      4: ["..C'...C'.", "C---C'.C'.", "..C'...C'.", "C-C-C-C-"]},
              lo=60, n=3, vel=70),
-        Part("pad", 3, STRINGS, "strings", [3, 4], {3: "C-------"}, lo=64, n=3, vel=52),
+        Part("pad", 3, SLOW_STRINGS, "strings", [3, 4], {3: "C-------"}, lo=64, n=3, vel=52),
         Part("line", 2, PICCOLO, "piccolo", [4], {4: ["5-3-5-8-", "6-5-3-5-", "8-6-5-3-", "5---R---"]}, centre=84,
              vel=58),
     ]
@@ -559,7 +559,7 @@ def polka():
         Part("line", 4, CLARINET, "clarinet", [3, 4], {3: ["5-3-", "R---", "3-5-", "8---"],
                                                        4: ["5353", "R-3-", "5 6 5 3", "8---"]}, centre=72,
              vel=60),
-        Part("pad", 3, STRINGS, "strings", [4], {4: "C---"}, lo=64, n=3, vel=48),
+        Part("pad", 3, SLOW_STRINGS, "strings", [4], {4: "C---"}, lo=64, n=3, vel=48),
     ]
     for p in parts:
         p.rhythm = {k: ([tok_words(x) for x in v] if isinstance(v, list) else tok_words(v))
@@ -629,7 +629,7 @@ def jig():
         Part("line", 4, FIDDLE, "fiddle", [3, 4], {3: ["5--3--", "R--3--", "5-6-5-", "3--R--"],
                                                    4: ["5 3 5 8 5 3", "R 3 5 3 R 3", "5 6 8 6 5 3", "5 3 R 3--"]},
              centre=72, vel=60, legato=0.85),
-        Part("pad", 3, STRINGS, "strings", [4], {4: "C-----"}, lo=64, n=3, vel=46),
+        Part("pad", 3, SLOW_STRINGS, "strings", [4], {4: "C-----"}, lo=64, n=3, vel=46),
     ]
     for p in parts:
         p.rhythm = {k: ([tok_words(x) for x in v] if isinstance(v, list) else tok_words(v))

@@ -230,20 +230,32 @@ void Service::ServiceLoop()
                 break;
             }
             bool failed = false;
+            auto lost = [this] {
+                // A step that ends with -1 leaves the connection to be made
+                // again, never a loop without a wait.
+                if (m_connected)
+                    DropTransport();
+            };
             if (m_callerWaiting) {
                 m_done.release();
             } else {
                 int r = SyncStyles();
-                if (r == -1)
+                if (r == -1) {
+                    lost();
                     continue;
+                }
                 failed |= r != 0;
                 r = SyncQuestions();
-                if (r == -1)
+                if (r == -1) {
+                    lost();
                     continue;
+                }
                 failed |= r != 0;
                 r = SyncNotices();
-                if (r == -1)
+                if (r == -1) {
+                    lost();
                     continue;
+                }
                 failed |= r != 0;
             }
             // Pending work runs again at once, unless this pass failed: a

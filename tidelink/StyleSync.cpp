@@ -92,13 +92,15 @@ int Service::SyncStyleList()
         return 0;
     }
     int32_t stamp = reply.Int(1);
+    if (reply.Int(3) != count * kStyleListRecord)
+        return CS_ERR_CHUNK_MISMATCH; // the list would not hold what the reply announced
     m_newStamp = stamp;
     std::vector<uint8_t> records;
     int fetched = FetchChunks(reply.Int(2), reply.Int(3), records, Origin::ServiceThread);
     if (fetched != 0)
         return fetched;
     if (records.size() != size_t(count) * kStyleListRecord)
-        return CS_ERR_CHUNK_MISMATCH; // the list does not hold what the reply announced
+        return CS_ERR_CHUNK_MISMATCH;
     std::vector<tagStyleListItem> items(static_cast<size_t>(count));
     std::memcpy(items.data(), records.data(), records.size());
     std::vector<int32_t> ids(static_cast<size_t>(count));
@@ -229,6 +231,8 @@ int Service::FetchOneDownload()
     std::vector<uint8_t> data;
     int code = 0;
     int result = DownloadNow(head, Origin::ServiceThread, data, code);
+    if (result == -1 && m_connected)
+        result = CS_ERR_CHUNK_MISMATCH; // nothing to fetch was announced: the transport is fine
     if (result == -1) {
         MDP_DebugOutput("No response, connect again.\n");
         return -1;

@@ -229,4 +229,41 @@ TEST(HostileServer, RecommendationCountBeyondItsReplyIsIgnored)
     EXPECT_EQ(dataAsks, 0) << "no download is queued from ids the reply does not hold";
 }
 
+TEST(HostileServer, TransfersAnnouncedEmptyDoNotSpin)
+{
+    PostBox posts;
+    std::atomic<int> listAsks{0}, fetches{0};
+    std::mutex lock;
+    std::vector<std::chrono::steady_clock::time_point> asked;
+    ScriptedServer server([&](const Message& q) -> std::optional<Message> {
+        if (q.id == kStyleList) { // two styles in a list of no bytes, twice; then nothing listed
+            std::lock_guard guard(lock);
+            asked.push_back(std::chrono::steady_clock::now());
+            return ++listAsks <= 2 ? Body({2, 9, 77, 0}) : Body({0, 9, 0, 0});
+        }
+        if (q.id == kStyleData)
+            return Body({77, 0}); // data of no bytes
+        if (q.id == kFetchChunk)
+            ++fetches;
+        return Body({0, 0, 0, 0}, 16);
+    });
+    ClientHarness client(server.Port(), 0);
+    ASSERT_TRUE(client.StartGreeted());
+    EXPECT_EQ(client.service->DownloadStyle(5, nullptr), -1) << "an empty transfer fails at once";
+    int window = 0;
+    ASSERT_EQ(client.service->DownloadStyle(6, &window), 0);
+    ASSERT_TRUE(Eventually([&] { return listAsks >= 3; }));
+    {
+        std::lock_guard guard(lock);
+        // The caller's request wakes the service once; after that a refused
+        // list waits for the next pass (500 ms here) instead of looping.
+        EXPECT_GE(asked[2] - asked[1], std::chrono::milliseconds(400));
+    }
+    Posted failed = posts.WaitFor([&](const Posted& m) { return m.window == &window; });
+    EXPECT_EQ(failed.wParam, 0x660000 | CS_ERR_CHUNK_MISMATCH) << "the queued download ends as a failure";
+    EXPECT_EQ(failed.lParam, 6);
+    EXPECT_EQ(fetches, 0) << "nothing is fetched for an announced size of 0";
+    EXPECT_TRUE(client.service->Connected());
+}
+
 } // namespace

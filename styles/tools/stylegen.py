@@ -262,10 +262,10 @@ def bossa_nova():
                "轻柔的巴西波萨诺瓦：尼龙吉他切分、原声贝司根五音、长笛。", [6, 4], featured=True)
     parts = [
         Part("chord", 2, NYLON, "nylon guitar", [1, 2, 3, 4], {
-            1: "B . C . F C . C B . C . F C . .", 2: ["B . C . F C . C B . C . F C . .",
-                                                      "B . C . F . C . B . C . F C . C"],
-            3: ["B . C . F C . C B . C . F C . .", "B . C . F . C . B . C . F C . C"]},
-            lo=55, n=4, vel=64, legato=0.85, colour=True, strum=3),
+            1: "B - C - F C - C B - C - F C - -", 2: ["B - C - F C - C B - C - F C - -",
+                                                      "B - C - F - C - B - C - F C - C"],
+            3: ["B - C - F C - C B - C - F C - -", "B - C - F - C - B - C - F C - C"]},
+            lo=55, n=4, vel=64, legato=0.8, colour=True, strum=3),
         Part("bass", 9, AC_BASS, "acoustic bass", [1, 2, 3, 4], {
             1: "R--5R--5", 2: "R--5R--5", 3: ["R--5R--5", "R--5R--5", "R--5R--5", "R--5R-a-"]},
             vel=86, legato=0.9),

@@ -139,7 +139,9 @@ class Recipe:
         return seg
 
     def colour_for(self, group):
-        return {"major": (11, 2), "minor": (10, 2), "dom7": (2, 9), "min7": (2,)}[group]
+        # One added tone: a sixth on major, a seventh on minor. Sevenths
+        # already have four notes; more would cluster in a close voicing.
+        return {"major": (9,), "minor": (10,), "dom7": (), "min7": ()}[group]
 
     def fill(self, sid):
         seg = Segment("fill", sid, 1, "过门%d" % (sid + 1))

@@ -1,0 +1,37 @@
+#pragma once
+
+// Runs one worker operation (open, save, export, upload...) while a small
+// modal window shows its progress; the worker reports by posted messages.
+
+#include <QDialog>
+
+#include "MessageDispatcher.h"
+#include "TProgressThread.h"
+
+class QLabel;
+class QProgressBar;
+
+namespace melodrift {
+
+class TProgressRunner : public QDialog, public TMessageTarget {
+    Q_OBJECT
+public:
+    explicit TProgressRunner(const QString& caption, QWidget* parent = nullptr);
+    ~TProgressRunner() override;
+
+    // Returns the operation's result (see RunProgressOperation).
+    int64_t Run(ProgressOperation op);
+    intptr_t HandleMessage(uint32_t message, intptr_t wParam, intptr_t lParam) override;
+    int LastPercent() const { return m_percent; }
+
+protected:
+    bool event(QEvent* event) override;
+    void reject() override {}   // the operation ends the window, not Escape
+
+private:
+    QLabel* m_caption;
+    QProgressBar* m_bar;
+    int m_from = 0, m_to = 100, m_percent = 0;
+};
+
+} // namespace melodrift

@@ -64,7 +64,7 @@ const char* const kComposeHelp =
     "  --tempo N    tempo the take was sung at, 50..200\n"
     "  --metre M    4/4, 3/4, 2/4 or 6/8\n"
     "  --style S    style id or name (see: melodrift-cli styles)\n"
-    "  --key K      compose in key K (C, F#, Bb ...) instead of the recognised one\n"
+    "  --key K      the song's key (C, F#, Bb ...) when the recognised one is wrong\n"
     "  --form F     song form: section letters A..Z, intros/interludes i1..i4,\n"
     "               outros o1..o4; \"default\" is intro, sections, interlude,\n"
     "               sections again, outro\n"

@@ -1,0 +1,51 @@
+#pragma once
+
+// Runs the built melodrift-cli as a user would and collects what it said.
+
+#include <string>
+#include <vector>
+
+namespace melodrift::cli::test {
+
+struct RunResult {
+    int exitCode = -1;        // -1: did not exit normally (a crash)
+    std::string out;
+    std::string err;
+};
+
+// The program from MELODRIFT_BIN_DIR, run in workDir.
+RunResult RunCli(const std::vector<std::string>& args, const std::string& workDir = ".");
+
+// Lines of a text, without the line ends.
+std::vector<std::string> Lines(const std::string& text);
+
+// A fresh folder under /tmp, removed with everything in it at destruction.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    std::string Path(const std::string& name) const { return m_path + "/" + name; }
+    const std::string& Root() const { return m_path; }
+    // Names of the files in the folder, sorted.
+    std::vector<std::string> Files() const;
+
+private:
+    std::string m_path;
+};
+
+// The source tree's sample take.
+std::string SampleTake();
+
+} // namespace melodrift::cli::test
+
+namespace melodrift::cli::test {
+
+// Bars of the song form the program reported ("Song form: ... (N bars)"); -1
+// when it reported none.
+int ReportedFormBars(const std::string& out);
+// Seconds of a bar: metre code 0..3 at a tempo.
+double BarSeconds(int metre, int tempo);
+
+} // namespace melodrift::cli::test

@@ -317,7 +317,8 @@ MELODRIFT_API int32_t MM_LoadProject(MDP_Window window, const char* path, int32_
  * library reads) of size bytes at offset as the melody take (MM_LoadAudioMP3)
  * or the final take (MM_LoadSongMP3); the recogniser's analysis block at
  * offset (MM_LoadAnalysis, version = the project's version word). Each returns
- * the bytes it consumed, or a negative failure. */
+ * the bytes it consumed, or a negative failure. A take of size 0 means the
+ * project has none: the stream is emptied and 0 returned. */
 MELODRIFT_API int32_t MM_LoadAudioMP3(const char* path, int32_t offset, int32_t size);
 MELODRIFT_API int32_t MM_LoadAnalysis(const char* path, int32_t offset, uint32_t version);
 MELODRIFT_API int32_t MM_LoadSongMP3(const char* path, int32_t offset, int32_t size);

@@ -124,8 +124,11 @@ int Engine::LoadProject(const std::string& path, std::int64_t offset)
 int Engine::LoadOldTake(int stream, const std::string& path, std::int64_t offset, std::int64_t size)
 {
     std::lock_guard<std::recursive_mutex> guard(m_lock);
-    if (size <= 0)
-        return MM_ERR_FAIL;
+    if (size <= 0) {
+        // An old project without this take: nothing to read.
+        m_voices[static_cast<std::size_t>(stream)].reset();
+        return size == 0 ? 0 : MM_ERR_FAIL;
+    }
     auto bytes = ReadRange(path, offset, size);
     if (!bytes)
         return MM_ERR_IO;

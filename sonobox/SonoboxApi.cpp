@@ -353,7 +353,7 @@ MELODRIFT_API int32_t MM_LoadProject(MDP_Window, const char* path, int32_t offse
 
 MELODRIFT_API int32_t MM_LoadAudioMP3(const char* path, int32_t offset, int32_t size)
 {
-    if (!path || offset < 0 || size <= 0)
+    if (!path || offset < 0 || size < 0)
         return MM_ERR_FAIL;
     return WithEngine(MM_ERR_FAIL, [&](Engine& e) {
         return e.LoadOldTake(melodrift::sonobox::kStreamMelodyTake, path, offset, size);
@@ -369,7 +369,7 @@ MELODRIFT_API int32_t MM_LoadAnalysis(const char* path, int32_t offset, uint32_t
 
 MELODRIFT_API int32_t MM_LoadSongMP3(const char* path, int32_t offset, int32_t size)
 {
-    if (!path || offset < 0 || size <= 0)
+    if (!path || offset < 0 || size < 0)
         return MM_ERR_FAIL;
     return WithEngine(MM_ERR_FAIL, [&](Engine& e) { return e.LoadOldTake(melodrift::sonobox::kStreamVoice, path, offset, size); });
 }

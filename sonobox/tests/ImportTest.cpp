@@ -84,6 +84,9 @@ TEST_F(Import, OldProjectAudioBlocksAreReadFromTheirOffsets)
     EXPECT_LT(MM_LoadAudioMP3(Path("old.cpj").c_str(), 300, size + 100), 0);
     EXPECT_LT(MM_LoadSongMP3(Path("old.cpj").c_str(), 0, 200), 0);
     EXPECT_LT(MM_LoadAudioMP3(Path("old.cpj").c_str(), -5, 10), 0);
+    // A project without a final take has an empty block for it.
+    EXPECT_EQ(MM_LoadSongMP3(Path("old.cpj").c_str(), static_cast<int32_t>(project.size()), 0), 0);
+    EXPECT_EQ(MM_GetStreamLength(5), 0);
 
     // Version-1 files of minor version 0 have their take length set afterwards.
     EXPECT_EQ(MM_SetStreamLength(2, 9000), 0);

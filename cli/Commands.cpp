@@ -68,7 +68,8 @@ const char* const kComposeHelp =
     "  --form F     song form: section letters A..Z, intros/interludes i1..i4,\n"
     "               outros o1..o4; \"default\" is intro, sections, interlude,\n"
     "               sections again, outro\n"
-    "  -o, --output SONG\n";
+    "  -o, --output SONG\n"
+    "  --timing     print the wall time of each step on standard error\n";
 
 const char* const kRenderHelp =
     "Usage: melodrift-cli render PROJECT.cpj -o SONG.{mp3,wav,mid}\n"
@@ -163,7 +164,8 @@ int RunCompose(const Arguments& args)
 {
     const ParsedArguments parsed =
         ParseArguments(args, {{"--tempo", "", true}, {"--metre", "", true}, {"--style", "", true},
-                              {"--key", "", true}, {"--form", "", true}, {"--output", "-o", true}});
+                              {"--key", "", true}, {"--form", "", true}, {"--output", "-o", true},
+                              {"--timing", "", false}});
     if (parsed.help) {
         std::fputs(kComposeHelp, stdout);
         return kExitOk;
@@ -205,6 +207,9 @@ int RunCompose(const Arguments& args)
     progress.End();
     maker.Export(output, kind);
     PrintWritten(output, kind);
+    if (parsed.Has("--timing"))
+        for (const StepTime& t : maker.Times())
+            std::fprintf(stderr, "time %-20s %8.3f s\n", t.step.c_str(), t.seconds);
     return kExitOk;
 }
 

@@ -1,5 +1,6 @@
 // The account side of the main window: login display, notice badge, the
 // service's events and errors, and the upload of the finished song.
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QPainter>
@@ -149,6 +150,52 @@ void TMainForm::PaintNoticeBadge()
     p.drawText(x, y, text);
 }
 
+QString TMainForm::UploadFolder()
+{
+    char dir[4096] = "";
+    MDP_UserDataDir(dir, sizeof dir);
+    return QString::fromUtf8(dir) + QStringLiteral("/Upload/");
+}
+
+int TMainForm::ManageSong(int32_t songId)
+{
+    if (showManageSong)
+        return showManageSong(songId);
+    TManageSongForm form(songId, this);
+    return form.exec();
+}
+
+bool TMainForm::UploadPermitted()
+{
+    ProgressOperation check;
+    check.code = kOpUpload;
+    check.userId = m_session.user.userId;
+    TProgressRunner runner(QStringLiteral("正在验证上传许可"), this);
+    const int64_t code = runner.Run(std::move(check));
+    if (code == 32784) {
+        ManageSong(-1);
+        return false;
+    }
+    if (code != 0) {
+        ShowServiceError(QStringLiteral("验证失败!"), static_cast<int>(code));
+        return false;
+    }
+    return true;
+}
+
+namespace {
+
+// A typed song name becomes a file name: no folders, no hidden files.
+QString SafeFileName(QString name)
+{
+    name.replace(QLatin1Char('/'), QLatin1Char('_'));
+    while (name.startsWith(QLatin1Char('.')))
+        name.remove(0, 1);
+    return name.isEmpty() ? QStringLiteral("song") : name;
+}
+
+} // namespace
+
 void TMainForm::UploadSong()
 {
     TSongModel& song = m_session.song;
@@ -167,24 +214,63 @@ void TMainForm::UploadSong()
         if (!song.Flag(kFlagLoggedIn))
             return;
     }
-    ProgressOperation check;
-    check.code = kOpUpload;
-    check.userId = m_session.user.userId;
-    CS_UploadResult ignored{};
-    check.uploadResult = &ignored;
-    TProgressRunner runner(QStringLiteral("正在验证上传许可"), this);
-    const int64_t code = runner.Run(std::move(check));
-    if (code == 32784) {
-        TManageSongForm(-1, this).exec();
+    if (!UploadPermitted())
         return;
+
+    std::array<uint8_t, 1008> block{};
+    const int32_t size = 1008;
+    std::memcpy(block.data(), &size, sizeof size);
+    std::memset(block.data() + 236, 0xFF, 4);
+    QString path;
+    for (;;) {
+        QString songName;
+        const bool ok = askUploadDetails ? askUploadDetails(block, songName)
+                                         : (ShowMessageBox(QStringLiteral("此功能尚未完成。"), 64), false);
+        if (!ok)
+            break;
+        if (!song.Flag(kFlagExported)) {
+            QDir().mkpath(UploadFolder());
+            path = UploadFolder() + SafeFileName(songName) + QStringLiteral(".mp3");
+            ProgressOperation exportOp;
+            exportOp.code = kOpExport;
+            exportOp.path = path.toStdString();
+            exportOp.trackBits = 0;
+            exportOp.fileType = 0;
+            TProgressRunner exporter(QStringLiteral("正在生成歌曲"), this);
+            // A song that could not be exported is not uploaded.
+            if (exporter.Run(std::move(exportOp)) != 0 || exporter.Failed())
+                break;
+        } else if (path.isEmpty()) {
+            path = QString::fromStdString(app.lastSaveFile);
+        }
+        song.SetFlag(kFlagExported, true);
+        app.lastSaveFile = path.toStdString();
+        app.lastSaveType = 0;
+
+        CS_UploadResult result{};
+        ProgressOperation upload;
+        upload.code = kOpUpload;
+        upload.userId = m_session.user.userId;
+        upload.songInfo = block.data();
+        upload.path = path.toStdString();
+        upload.uploadResult = &result;
+        TProgressRunner uploader(QStringLiteral("正在上传"), this);
+        const int64_t code = uploader.Run(std::move(upload));
+        if (code == 0) {
+            ManageSong(result.songId);
+            break;
+        }
+        if (code == 32784) {
+            if (ManageSong(-1) != 1)
+                break;
+            continue;
+        }
+        if (code == 32777)
+            continue;   // cancelled: the upload dialog comes back
+        ShowServiceError(QStringLiteral("上传失败!"), static_cast<int>(code));
+        break;
     }
-    if (code != 0) {
-        ShowServiceError(QStringLiteral("验证失败!"), static_cast<int>(code));
-        return;
-    }
-    // The upload dialog that asks for the song's description is not built
-    // yet; the flow stops after the permission check.
-    ShowMessageBox(QStringLiteral("此功能尚未完成。"), 64);
+    repaint();
 }
 
 } // namespace melodrift

@@ -59,6 +59,11 @@ public:
     // Where the file dialogs come from; tests answer them.
     std::function<QString(const QString& startPath)> chooseOpenPath;
     std::function<QString(const QString& startPath)> chooseSavePath;
+    // The upload dialog: fills the song description block and the song's
+    // name; false when the user cancels.
+    std::function<bool(std::array<uint8_t, 1008>& block, QString& songName)> askUploadDetails;
+    // The song management dialog: songId < 0 is the limit form; returns its result.
+    std::function<int(int32_t songId)> showManageSong;
 
     enum MenuItem { kItemNew, kItemOpen, kItemRecent, kItemSave, kItemSaveAs, kItemHelp = 6, kItemForum,
                     kItemMore, kItemAbout, kItemExit = 11, kMenuItems };
@@ -95,6 +100,8 @@ public:
     void ShowLoggingIn();
     void Logoff();
     void UploadSong();
+    // Folder uploads are exported into (under the user's data folder).
+    static QString UploadFolder();
 
 protected:
     bool event(QEvent* event) override;
@@ -134,6 +141,8 @@ private:
     void UpdateNoticeBadge();
     void PaintNoticeBadge();
     void ShowUserPanel();
+    bool UploadPermitted();
+    int ManageSong(int32_t songId);
     void OpenWebPage(int page);
     void OpenForum();
 

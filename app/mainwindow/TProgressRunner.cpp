@@ -46,6 +46,7 @@ intptr_t TProgressRunner::HandleMessage(uint32_t message, intptr_t wParam, intpt
         return 1;
     case UM_PROGRESS_DONE:
     case UM_PROGRESS_FAILED:
+        m_failed = message == UM_PROGRESS_FAILED;
         done(message == UM_PROGRESS_DONE ? Accepted : Rejected);
         return 1;
     default: return 0;

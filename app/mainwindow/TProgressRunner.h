@@ -23,6 +23,8 @@ public:
     int64_t Run(ProgressOperation op);
     intptr_t HandleMessage(uint32_t message, intptr_t wParam, intptr_t lParam) override;
     int LastPercent() const { return m_percent; }
+    // The worker reported a failure (UM_PROGRESS_FAILED).
+    bool Failed() const { return m_failed; }
 
 protected:
     bool event(QEvent* event) override;
@@ -32,6 +34,7 @@ private:
     QLabel* m_caption;
     QProgressBar* m_bar;
     int m_from = 0, m_to = 100, m_percent = 0;
+    bool m_failed = false;
 };
 
 } // namespace melodrift

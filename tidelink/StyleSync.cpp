@@ -80,7 +80,9 @@ int Service::SyncStyleList()
         return result != 0 ? result : code;
     }
     int32_t count = reply.Int(0);
-    if (count <= 0 || count > kMaxListedStyles) {
+    if (count > kMaxListedStyles)
+        return CS_ERR_CHUNK_MISMATCH;
+    if (count <= 0) {
         if (m_edition == 4) {
             int32_t n = 0;
             m_store->UpdateIDlist(0, nullptr, &n, nullptr);

@@ -16,7 +16,6 @@ Timing Timing::Scaled(int percent) const
     t.replyPollMs = scale(replyPollMs);
     t.probeWaitMs = scale(probeWaitMs);
     t.personalNoticeMs = scale(personalNoticeMs);
-    t.stopGraceMs = scale(stopGraceMs);
     return t;
 }
 

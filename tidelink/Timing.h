@@ -14,7 +14,6 @@ struct Timing {
     int replyPolls = 5;
     int probeWaitMs = 5000;
     int personalNoticeMs = 900 * 1000;
-    int stopGraceMs = 200;
 
     Timing Scaled(int percent) const;
     static Timing FromEnvironment();

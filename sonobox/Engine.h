@@ -99,6 +99,7 @@ private:
     void StopRunLocked(bool commit);
     void Worker(Run* run);
     void FinishNaturally(Run* run);
+    std::shared_ptr<PlaybackProgram> RecordProgram(const Run& run, std::int64_t countIn) const;
     void CommitRecording(Run& run);
     void CommitMelodyTake(Run& run, MonoBuffer captured);
     void CommitFinalTake(Run& run, const MonoBuffer& captured);
@@ -109,6 +110,8 @@ private:
     Recognition Recognise(const MonoBuffer& take);
     void PostTakeRecognised(MDP_Window window, const Recognition& recognition, int latencyMs) const;
     void RenderAccompaniment(int stream);
+    StereoBuffer MixForExport(int tracks) const;
+    int WriteExport(MDP_Window window, int tracks, int fileType, const std::string& temporary);
 
     mutable std::recursive_mutex m_lock;
     MDP_Window m_mainWindow;

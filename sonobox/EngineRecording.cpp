@@ -45,7 +45,6 @@ int Engine::Record(MDP_Window window, double start, double punchIn, double punch
     if (mode < MM_RECORD_MELODY || mode > MM_RECORD_FINAL || !std::isfinite(start) || !std::isfinite(punchIn) ||
         !std::isfinite(punchOut))
         return MM_ERR_FAIL;
-    StopRunLocked(true);
     auto run = std::make_unique<Run>();
     run->kind = RunKind::Record;
     run->window = window;
@@ -57,42 +56,24 @@ int Engine::Record(MDP_Window window, double start, double punchIn, double punch
     run->punchOut = isOpen(punchOut) ? -1 : m_time.BarToSample(punchOut);
     if (run->punchIn >= 0 && run->punchOut >= 0 && run->punchOut <= run->punchIn)
         return MM_ERR_FAIL;
+    StopRunLocked(true); // may commit a take, so the take is looked at after it
     const auto& take = m_voices[kStreamMelodyTake];
     if (mode == MM_RECORD_FINAL)
         run->partial = true;
     else
         run->partial = take && !take->empty() && (start > 0 || run->punchIn >= 0 || run->punchOut >= 0);
 
-    auto program = std::make_shared<PlaybackProgram>();
-    program->capture = true;
     std::int64_t countIn = 0;
-    if (mode != MM_RECORD_FINAL && !run->partial) {
+    if (mode != MM_RECORD_FINAL && !run->partial)
         countIn = static_cast<std::int64_t>(m_time.SamplesPerBar() + 0.5);
-        program->clicks = std::make_shared<const StereoBuffer>(MakeClickBar(m_time));
-        program->clickEnd = countIn;
-    }
-    std::int64_t sourceStart = run->startSample - countIn;
-    std::int64_t muteFrom = run->punchIn >= 0 ? run->punchIn : run->startSample;
-    if (mode == MM_RECORD_MELODY_ACC && m_rendered[kStreamBaseAccompaniment])
-        program->sources.push_back({m_rendered[kStreamBaseAccompaniment], kStreamBaseAccompaniment, sourceStart});
-    if (mode != MM_RECORD_FINAL && run->partial)
-        program->sources.push_back({MutedStereo(*take, muteFrom, run->punchOut), kStreamMelodyTake, sourceStart});
-    if (mode == MM_RECORD_FINAL) {
-        const auto& accompaniment = m_rendered[kStreamFullAccompaniment];
-        if (accompaniment) {
-            program->sources.push_back({accompaniment, kStreamFullAccompaniment, sourceStart});
-            program->endFrame = static_cast<std::int64_t>(StereoFrames(*accompaniment)) - run->startSample;
-            if (program->endFrame <= 0)
-                return MM_ERR_NOTHING;
-        }
-        if (const auto& voice = m_voices[kStreamVoice])
-            program->sources.push_back({MutedStereo(*voice, muteFrom, run->punchOut), kStreamVoice, sourceStart});
-    }
-
-    int error = 0;
-    run->device = OpenDevice(true, &error);
-    if (!run->device)
+    auto program = RecordProgram(*run, countIn);
+    int error = program ? 0 : MM_ERR_NOTHING;
+    if (program)
+        run->device = OpenDevice(true, &error);
+    if (!run->device) {
+        RestartLiveLocked();
         return error;
+    }
     run->latencyMs = static_cast<int>(std::lround(run->device->LatencyMs()));
     run->origin = run->startSample - countIn - MsToSamples(run->latencyMs);
     if (mode != MM_RECORD_FINAL && !run->partial && run->startSample == 0) {
@@ -104,6 +85,37 @@ int Engine::Record(MDP_Window window, double start, double punchIn, double punch
     if (error != 0)
         RestartLiveLocked();
     return error;
+}
+
+std::shared_ptr<PlaybackProgram> Engine::RecordProgram(const Run& run, std::int64_t countIn) const
+{
+    // What the singer hears: the count-in, the accompaniment, and the old
+    // take around the part being replaced.
+    auto program = std::make_shared<PlaybackProgram>();
+    program->capture = true;
+    if (countIn > 0) {
+        program->clicks = std::make_shared<const StereoBuffer>(MakeClickBar(m_time));
+        program->clickEnd = countIn;
+    }
+    std::int64_t sourceStart = run.startSample - countIn;
+    std::int64_t muteFrom = run.punchIn >= 0 ? run.punchIn : run.startSample;
+    if (run.mode == MM_RECORD_MELODY_ACC && m_rendered[kStreamBaseAccompaniment])
+        program->sources.push_back({m_rendered[kStreamBaseAccompaniment], kStreamBaseAccompaniment, sourceStart});
+    if (run.mode != MM_RECORD_FINAL && run.partial)
+        program->sources.push_back(
+            {MutedStereo(*m_voices[kStreamMelodyTake], muteFrom, run.punchOut), kStreamMelodyTake, sourceStart});
+    if (run.mode == MM_RECORD_FINAL) {
+        // The take ends with the accompaniment.
+        if (const auto& accompaniment = m_rendered[kStreamFullAccompaniment]) {
+            program->sources.push_back({accompaniment, kStreamFullAccompaniment, sourceStart});
+            program->endFrame = static_cast<std::int64_t>(StereoFrames(*accompaniment)) - run.startSample;
+            if (program->endFrame <= 0)
+                return nullptr;
+        }
+        if (const auto& voice = m_voices[kStreamVoice])
+            program->sources.push_back({MutedStereo(*voice, muteFrom, run.punchOut), kStreamVoice, sourceStart});
+    }
+    return program;
 }
 
 void Engine::CommitRecording(Run& run)

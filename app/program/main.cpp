@@ -12,6 +12,7 @@
 #include "InstanceLink.h"
 #include "MessageDispatcher.h"
 #include "SettingsStore.h"
+#include "SkinStyle.h"
 #include "TMainForm.h"
 #include "TMessageForm.h"
 #include "TSplashForm.h"
@@ -28,6 +29,7 @@ int Run(QApplication& app, const QString& file)
     app.setApplicationName(QStringLiteral("Melodrift"));
     app.setApplicationDisplayName(QStringLiteral("Melodrift"));
     app.setWindowIcon(QIcon(QStringLiteral(":/skin/melodrift.svg")));
+    app.setStyleSheet(skin::SkinStyleSheet());
 
     auto splash = std::make_unique<TSplashForm>(QString::fromStdString(FormatVersion(CurrentProgramVersion())));
     splash->show();

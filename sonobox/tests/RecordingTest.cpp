@@ -143,6 +143,28 @@ TEST_F(Recording, PunchInReplacesOnlyTheMarkedBars)
     EXPECT_EQ(MM_GetStreamLength(2), before);
 }
 
+TEST_F(Recording, CountInClicksComeBeforeTheAccompanimentUnderTheTake)
+{
+    // Two bars of accompaniment (a held C), heard under a mode 1 take.
+    std::vector<std::uint8_t> midi = MakeMidiFile(100, {{60, 8}});
+    ASSERT_EQ(MM_LoadBaseCompose(midi.data(), static_cast<int32_t>(midi.size())), 0);
+    WriteWav(Path("take.wav"), SingMelody(kScaleSong, 100, 8));
+    UseFileDevice(Path("take.wav"), Path("heard.wav"));
+    ASSERT_EQ(MM_Record(Screen(), 0, -1, -1, 1), 0);
+    ASSERT_TRUE(m_log.WaitFor(UM_TAKE_RECOGNISED));
+    MM_Stop();
+    // The speaker: clicks on the four beats of the count-in bar, then music.
+    MonoBuffer heard = ReadMonoOf(Path("heard.wav"));
+    const std::size_t beat = kSampleRate * 60 / 100;
+    ASSERT_GT(heard.size(), 6 * beat);
+    for (std::size_t b = 0; b < 4; ++b) {
+        // Loud at the click, quiet just before the next one.
+        EXPECT_GT(Rms(heard.data() + b * beat, 400), 0.05) << "beat " << b;
+        EXPECT_LT(Rms(heard.data() + (b + 1) * beat - 2000, 1000), 0.001) << "beat " << b;
+    }
+    EXPECT_GT(Rms(heard.data() + 4 * beat + 2000, beat), 0.01); // the accompaniment after the count-in
+}
+
 TEST_F(Recording, RefusesBadArgumentsAndReportsAMissingDevice)
 {
     EXPECT_EQ(MM_Record(Screen(), 0, -1, -1, 3), MM_ERR_FAIL);

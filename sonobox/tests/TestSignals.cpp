@@ -86,6 +86,26 @@ void WriteWav(const std::string& path, const MonoBuffer& samples)
     sf_close(file);
 }
 
+MonoBuffer ReadMonoOf(const std::string& path)
+{
+    SF_INFO info{};
+    SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
+    MonoBuffer mono;
+    if (!file)
+        return mono;
+    std::vector<float> block(4096 * static_cast<std::size_t>(info.channels));
+    sf_count_t n;
+    while ((n = sf_readf_float(file, block.data(), 4096)) > 0)
+        for (sf_count_t i = 0; i < n; ++i) {
+            float sum = 0;
+            for (int c = 0; c < info.channels; ++c)
+                sum += block[static_cast<std::size_t>(i * info.channels + c)];
+            mono.push_back(sum / static_cast<float>(info.channels));
+        }
+    sf_close(file);
+    return mono;
+}
+
 float ReadAudioPeak(const std::string& path)
 {
     SF_INFO info{};

@@ -33,6 +33,9 @@ double Rms(const float* samples, std::size_t count, std::size_t stride = 1);
 
 void WriteWav(const std::string& path, const MonoBuffer& samples);
 
+// An audio file read back as mono (channels averaged); empty when unreadable.
+MonoBuffer ReadMonoOf(const std::string& path);
+
 // Largest absolute sample of an audio file (0 when it cannot be read).
 float ReadAudioPeak(const std::string& path);
 

@@ -14,6 +14,7 @@ enum ExitCode : int {
     kExitUsage = 2,     // bad command line: unknown option, value out of range
     kExitInput = 3,     // the take or project cannot be used
     kExitOutput = 4,    // the output cannot be written
+    kExitInterrupted = 130,  // Ctrl-C or a termination request, as shells count it
 };
 
 class CliError : public std::runtime_error {

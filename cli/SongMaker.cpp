@@ -5,6 +5,7 @@
 #include "CliError.h"
 #include "EngineSession.h"
 #include "EngineTables.h"
+#include "InterruptWatch.h"
 #include "Pipeline.h"
 #include "PlaybackClock.h"
 #include "ProgressDisplay.h"
@@ -151,6 +152,7 @@ void SongMaker::Export(const std::string& path, OutputKind kind)
     m_engine.ShowProgressOn(&m_progress);
     bool ok = false;
     int32_t result = 0;
+    BeginExport(path);
     if (kind == OutputKind::Project) {
         ok = SaveProject(m_song, path, m_engine.Window());
     } else {
@@ -159,6 +161,7 @@ void SongMaker::Export(const std::string& path, OutputKind kind)
     }
     m_engine.ShowProgressOn(nullptr);
     m_progress.End();
+    EndExport();
     if (!ok)
         Fail(kExitOutput, "cannot write " + path + (result < 0 ? " (engine error " + std::to_string(result) + ")" : ""));
 }

@@ -11,6 +11,7 @@
 
 #include "CliError.h"
 #include "Commands.h"
+#include "InterruptWatch.h"
 
 using namespace melodrift::cli;
 
@@ -54,6 +55,7 @@ const char* Newline()
 
 int main(int argc, char** argv)
 {
+    StartInterruptWatch();
     try {
         return Dispatch(argc, argv);
     } catch (const CliError& e) {

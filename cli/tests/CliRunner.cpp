@@ -1,6 +1,9 @@
 #include "CliRunner.h"
 
 #include <algorithm>
+#include <chrono>
+#include <csignal>
+#include <thread>
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
@@ -31,18 +34,17 @@ std::string Program()
 
 } // namespace
 
-RunResult RunCli(const std::vector<std::string>& args, const std::string& workDir)
+CliProcess::CliProcess(const std::vector<std::string>& args, const std::string& workDir)
 {
-    TempDir capture;
-    const std::string outPath = capture.Path("out"), errPath = capture.Path("err");
+    const std::string outPath = m_capture.Path("out"), errPath = m_capture.Path("err");
     const std::string program = Program();
     std::vector<char*> argv;
     argv.push_back(const_cast<char*>(program.c_str()));
     for (const std::string& a : args)
         argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
-    const pid_t pid = ::fork();
-    if (pid == 0) {
+    m_pid = ::fork();
+    if (m_pid == 0) {
         const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         if (out < 0 || err < 0 || ::chdir(workDir.c_str()) != 0)
@@ -52,13 +54,48 @@ RunResult RunCli(const std::vector<std::string>& args, const std::string& workDi
         ::execv(program.c_str(), argv.data());
         ::_exit(127);
     }
+}
+
+CliProcess::~CliProcess()
+{
+    if (m_pid > 0) {
+        ::kill(m_pid, SIGKILL);
+        ::waitpid(m_pid, nullptr, 0);
+    }
+}
+
+bool CliProcess::WaitForError(const std::string& text, double seconds)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (ReadAll(m_capture.Path("err")).find(text) != std::string::npos)
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return false;
+}
+
+void CliProcess::Signal(int signal)
+{
+    if (m_pid > 0)
+        ::kill(m_pid, signal);
+}
+
+RunResult CliProcess::Finish()
+{
     RunResult result;
     int status = 0;
-    if (pid > 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status))
+    if (m_pid > 0 && ::waitpid(m_pid, &status, 0) == m_pid && WIFEXITED(status))
         result.exitCode = WEXITSTATUS(status);
-    result.out = ReadAll(outPath);
-    result.err = ReadAll(errPath);
+    m_pid = -1;
+    result.out = ReadAll(m_capture.Path("out"));
+    result.err = ReadAll(m_capture.Path("err"));
     return result;
+}
+
+RunResult RunCli(const std::vector<std::string>& args, const std::string& workDir)
+{
+    return CliProcess(args, workDir).Finish();
 }
 
 std::vector<std::string> Lines(const std::string& text)

@@ -16,9 +16,6 @@ struct RunResult {
 // The program from MELODRIFT_BIN_DIR, run in workDir.
 RunResult RunCli(const std::vector<std::string>& args, const std::string& workDir = ".");
 
-// Lines of a text, without the line ends.
-std::vector<std::string> Lines(const std::string& text);
-
 // A fresh folder under /tmp, removed with everything in it at destruction.
 class TempDir {
 public:
@@ -34,6 +31,27 @@ public:
 private:
     std::string m_path;
 };
+
+// The program running in the background, its output collected in files.
+class CliProcess {
+public:
+    explicit CliProcess(const std::vector<std::string>& args, const std::string& workDir = ".");
+    ~CliProcess();
+    CliProcess(const CliProcess&) = delete;
+    CliProcess& operator=(const CliProcess&) = delete;
+    // Waits (up to seconds) until standard error holds text; false on timeout.
+    bool WaitForError(const std::string& text, double seconds);
+    void Signal(int signal);
+    // Waits for the end; the result as RunCli gives it.
+    RunResult Finish();
+
+private:
+    TempDir m_capture;
+    int m_pid = -1;
+};
+
+// Lines of a text, without the line ends.
+std::vector<std::string> Lines(const std::string& text);
 
 // The source tree's sample take.
 std::string SampleTake();

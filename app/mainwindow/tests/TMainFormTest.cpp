@@ -2,6 +2,8 @@
 #include <QFile>
 #include <QLabel>
 #include <QMenu>
+#include <QMimeData>
+#include <QApplication>
 #include <QStackedWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -328,4 +330,41 @@ TEST_F(MainFormTest, LoginEventsDriveTheBandAndTheBadge)
     EXPECT_EQ(m_shown.back().text, QStringLiteral("登录失败!\n输入密码错，请重新输入。"));
     std::string name, password;
     EXPECT_FALSE(m_settings->LoadLogin(name, password));
+}
+
+TEST_F(MainFormTest, DroppedFilesAndFunctionKeysReachTheCommands)
+{
+    SingSomething();
+    const QString file = Path("by-drop.cpj");
+    m_form->chooseSavePath = [&](const QString&) { return file; };
+    m_form->SaveProjectCommand(false);
+    m_replies = {kResultNo};
+    m_form->NewProjectCommand();
+    ASSERT_TRUE(m_session.song.projectPath.empty());
+
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(file), QUrl::fromLocalFile(Path("second.cpj"))});
+    QDragEnterEvent enter(QPoint(400, 300), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(m_form.get(), &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(400, 300), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(m_form.get(), &drop);
+    Settle();
+    EXPECT_EQ(m_session.song.projectPath, file.toStdString()) << "the first dropped file is opened";
+
+    QString asked = QStringLiteral("never");
+    m_form->chooseOpenPath = [&](const QString& start) {
+        asked = start;
+        return QString();   // cancelled
+    };
+    QTest::keyClick(m_form.get(), Qt::Key_F2);
+    EXPECT_EQ(asked, file);
+    EXPECT_EQ(m_session.song.projectPath, file.toStdString());
+    QTest::keyClick(m_form.get(), Qt::Key_F1);
+    Settle();
+    EXPECT_EQ(m_form->CurrentPage(), kHelpPage);
+    QTest::keyClick(m_form.get(), Qt::Key_F6);
+    Settle();
+    EXPECT_TRUE(m_session.song.projectPath.empty());
+    EXPECT_EQ(m_form->CurrentPage(), 1);
 }

@@ -90,10 +90,12 @@ TEST(TMessageForm, FlagsChooseIconButtonsAndCheckBox)
         EXPECT_FALSE(form.m_iconError->isVisible());
         EXPECT_TRUE(form.m_pbCheck->isVisible());
         EXPECT_TRUE(form.CheckState());
+        // Written for a person to look at.
+        EXPECT_TRUE(form.grab().save(QStringLiteral("melodrift-messagebox.png")));
         QTest::mouseClick(form.m_lblCheckMessage, Qt::LeftButton);
         form.done(6);
     });
-    form.ShowMessageBox(QStringLiteral("x"), 0x100 | 36);
+    form.ShowMessageBox(QStringLiteral("将恢复上次未保存的工程。\n是否恢复工程?"), 0x100 | 36);
     EXPECT_FALSE(form.CheckState());
 
     // Another non-zero check value keeps the state; 0x200 clears it.

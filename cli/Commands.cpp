@@ -36,7 +36,7 @@ const char* const kProgramHelp =
     "\n"
     "Each command takes --help. Tempo: 50..200 beats a minute. Metre: 4/4, 3/4,\n"
     "2/4 or 6/8. Exit status: 0 done, 1 a step failed, 2 bad command line,\n"
-    "3 unusable input, 4 output not written.\n";
+    "3 unusable input, 4 output not written, 130 interrupted.\n";
 
 namespace {
 

@@ -77,6 +77,9 @@ int Run(QApplication& app, const QString& file)
 
 int main(int argc, char** argv)
 {
+    // The skin's pictures live in a static library, whose resources are not
+    // registered on their own.
+    Q_INIT_RESOURCE(skin);
     QApplication app(argc, argv);
     const QStringList args = QApplication::arguments();
     const QString file = args.size() > 1 ? QFileInfo(args.at(1)).absoluteFilePath() : QString();

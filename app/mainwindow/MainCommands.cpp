@@ -133,8 +133,8 @@ void TMainForm::AfterOpen(bool restored)
     SetSaveItemsEnabled(true);
     RefillRecentMenu();
     const OpenedPage target = PageAfterOpen(song, m_currentPage);
-    // A base accompaniment still missing is made by the base screen, which
-    // is not built yet; the page is shown regardless.
+    if (target.needsBase)
+        EnsureBaseAccompaniment();
     for (int i = 0; i < kStepCount; ++i)
         m_btnSteps[i]->SetEnabled(song.Flag(kFlagMelody) || i < 2);
     song.SetFlag(kFlagLeftByStepBar, true);

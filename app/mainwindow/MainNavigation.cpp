@@ -7,6 +7,7 @@
 #include "AppSession.h"
 #include "EngineTables.h"
 #include "MainLogic.h"
+#include "Pipeline.h"
 #include "SettingsStore.h"
 #include "TMainForm.h"
 #include "TMessageForm.h"
@@ -128,11 +129,25 @@ void TMainForm::GotoStep(int page, intptr_t sender)
         return;
     if (m_currentPage >= 0)
         m_pages[m_currentPage]->LeaveStep(sender);
-    // Pages 3 and 4 need a base accompaniment; the base screen makes it once
-    // it exists (its page is still a placeholder).
+    if ((page == 3 || page == 4) && !EnsureBaseAccompaniment()) {
+        m_session.song.SetFlag(kFlagLeftByStepBar, false);
+        return;
+    }
     if (StepMayChange(m_session.song.Flag(kFlagLeftByStepBar), m_currentPage))
         ShowPage(page);
     m_session.song.SetFlag(kFlagLeftByStepBar, false);
+}
+
+bool TMainForm::EnsureBaseAccompaniment()
+{
+    TSongModel& song = m_session.song;
+    if (song.Flag(kFlagBaseAccompaniment) || !song.Flag(kFlagMelody))
+        return true;
+    // What the base screen's "generate" does, until that screen is built.
+    if (BaseCompose(song))
+        return true;
+    ShowMessageBox(QStringLiteral("自动编曲失败！"), 16);
+    return false;
 }
 
 void TMainForm::StepEnable(uint32_t mask)

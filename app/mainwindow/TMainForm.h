@@ -134,6 +134,8 @@ private:
     void RestoreAutoSave();
     void GotoStep(int page, intptr_t sender);
     void StepEnable(uint32_t mask);
+    // Pages 3 and 4 need a base accompaniment; false when it cannot be made.
+    bool EnsureBaseAccompaniment();
     void WriteSettings();
 
     void ServiceEvent(int eventClass, int code, intptr_t lParam);

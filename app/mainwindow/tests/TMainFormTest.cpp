@@ -368,3 +368,24 @@ TEST_F(MainFormTest, DroppedFilesAndFunctionKeysReachTheCommands)
     EXPECT_TRUE(m_session.song.projectPath.empty());
     EXPECT_EQ(m_form->CurrentPage(), 1);
 }
+
+TEST_F(MainFormTest, LaterStepsHaveTheBaseAccompanimentMadeFirst)
+{
+    SingSomething();
+    test::Fake().melodyBars = 4;
+    m_form->HandleMessage(UM_STEP_ENABLE, 0x1F, 0);
+
+    test::Fake().baseResult = -1;   // the composer fails
+    m_form->StepClick(3);
+    Settle();
+    EXPECT_EQ(m_form->CurrentPage(), 1);
+    ASSERT_FALSE(m_shown.empty());
+    EXPECT_EQ(m_shown.back().text, QStringLiteral("自动编曲失败！"));
+    EXPECT_FALSE(m_session.song.Flag(kFlagLeftByStepBar)) << "a refused step leaves no mark";
+
+    test::Fake().baseResult = 0;
+    m_form->StepClick(4);
+    Settle();
+    EXPECT_EQ(m_form->CurrentPage(), 4);
+    EXPECT_TRUE(m_session.song.Flag(kFlagBaseAccompaniment));
+}

@@ -26,6 +26,7 @@ bool TMainForm::InitialiseEngines(const QString& commandLineFile)
         ShowMessageBox(QString::fromUtf8(engine.message), 16);
         return false;
     }
+    m_running = true;
     m_windowState = m_session.app.windowState;
     RefillRecentMenu();
     const StepResult service = StartOnlineService(m_session, m_settings, self, appDir);
@@ -186,7 +187,10 @@ void TMainForm::ShutdownWindow()
     m_hoverTimer.stop();
     if (!m_enginesStarted)
         return;
-    HandleAutoSave(2);
+    // A start that failed leaves an auto-saved project for the next start.
+    if (m_running)
+        HandleAutoSave(2);
+    m_running = false;
     ShutdownEngines(m_session);
     m_enginesStarted = false;
 }

@@ -155,6 +155,7 @@ private:
     int m_windowState = 0;              // remembered: 0 normal, 2 maximised
     bool m_closing = false;
     bool m_enginesStarted = false;
+    bool m_running = false;             // the engines started completely
     QMenu* m_sysMenu;
     QMenu* m_recentMenu;
     std::array<QAction*, kMenuItems> m_menuActions{};

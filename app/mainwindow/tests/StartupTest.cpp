@@ -1,5 +1,6 @@
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -7,6 +8,7 @@
 #include "AppSession.h"
 #include "EngineTables.h"
 #include "FakeEngine.h"
+#include "ProjectFile.h"
 #include "SettingsStore.h"
 #include "TMainForm.h"
 #include "TMessageForm.h"
@@ -85,11 +87,19 @@ protected:
 
 } // namespace
 
-TEST_F(StartupTest, AnEngineThatCannotStartEndsTheWindow)
+TEST_F(StartupTest, AnEngineThatCannotStartEndsTheWindowAndKeepsTheAutoSave)
 {
+    const QString autosave = QString::fromStdString(AutoSaveFilePath());
+    {
+        QFile file(autosave);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("unsaved work");
+    }
     Engines().mm.MM_InitialObjects = EngineFails;
     EXPECT_FALSE(Start());
     EXPECT_EQ(m_messages, QStringList{QStringLiteral("16 初始化媒体控制组件失败！")});
+    m_form->ShutdownWindow();
+    EXPECT_TRUE(QFile::exists(autosave)) << "a failed start must not throw the recovery away";
 }
 
 TEST_F(StartupTest, WithoutTheServiceTheProgramGoesOnWithoutLogin)

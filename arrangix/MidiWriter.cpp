@@ -82,6 +82,22 @@ const char* trackName(const OutputTrack& t)
     return generalMidiName(t.program);
 }
 
+// A part whose first placed span carried no notes loses the program change
+// that opened its pattern; without one it would sound as a piano.
+bool needsOpeningProgram(const OutputTrack& t)
+{
+    if (t.program > 127 || t.channel == 9)
+        return false;
+    for (const OutputSlice& s : t.slices) {
+        for (const ControlRecord& c : s.controls)
+            if (c.status == 0xC0)
+                return false;
+        if (!s.notes.empty())
+            return true;
+    }
+    return false;
+}
+
 void writeTrack(BoundedOut& out, const OutputTrack& t)
 {
     out.text("MTrk", 4);
@@ -100,6 +116,11 @@ void writeTrack(BoundedOut& out, const OutputTrack& t)
             out.byte(s);
         running = s;
     };
+    if (needsOpeningProgram(t)) {
+        out.vlq(0);
+        status(static_cast<uint8_t>(0xC0 | t.channel));
+        out.byte(t.program);
+    }
     int32_t previous = 0;
     for (const OutputSlice& s : t.slices) {
         if (s.controls.empty() && s.notes.empty())

@@ -145,6 +145,19 @@ TEST(MidiWriter, TrackNamesRunningStatusAndAnIndependentReader)
     EXPECT_EQ(v.lengths, lengths);
 }
 
+TEST(MidiWriter, PartWithoutItsProgramChangeGetsOneBeforeItsFirstNote)
+{
+    int32_t result, written;
+    auto bytes = write(styleOf(0), -1, someTracks(), 100000, result, written);
+    ASSERT_EQ(result, 0);
+    // The bass (channel 9, program 33) lost its opening program change; the
+    // piano kept its own and gets no second one; drums get none.
+    EXPECT_TRUE(contains(bytes, {0x00, 0xC8, 33, 0x00, 0x98, 36, 100}));
+    EXPECT_TRUE(contains(bytes, {'o', 0x00, 0xC0, 0x00, 0x00, 0xB0})) << "piano name, then its own program change";
+    EXPECT_FALSE(contains(bytes, {0xC9}));
+    EXPECT_FALSE(contains(bytes, {0xC3})) << "an unknown program is not invented";
+}
+
 TEST(MidiWriter, GeneralMidiNames)
 {
     EXPECT_STREQ(generalMidiName(0), "Acoustic Grand Piano");

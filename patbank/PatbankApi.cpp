@@ -145,8 +145,15 @@ MELODRIFT_API int32_t SF_Initialize(int32_t edition, const char* folder)
     try {
         Globals& g = globals();
         std::lock_guard guard(g.lock);
-        g.edition = edition;
         const std::string root = folder != nullptr ? folder : "";
+        // A store whose downloads could never be kept is refused before the
+        // open one is given up.
+        const std::string styles = (root.empty() ? userDataDir() : root) + "/styles";
+        std::error_code ec;
+        std::filesystem::create_directories(styles, ec);
+        if (!std::filesystem::is_directory(styles, ec))
+            return -1;
+        g.edition = edition;
         if (!g.store || root != g.userRoot) {
             g.userRoot = root;
             if (g.store)

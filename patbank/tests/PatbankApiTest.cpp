@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdio>
 #include <cstdlib>
 #include <thread>
 
@@ -263,6 +264,17 @@ TEST_F(PatbankApiTest, RefusesBadArguments)
     EXPECT_EQ(api.updateData(4, 3, junk), -1);
     EXPECT_EQ(api.updateData(4, -3, junk), -1);
     EXPECT_EQ(api.updateData(4, 3, nullptr), -1);
+
+    // A user folder that cannot be created under a plain file is refused, and
+    // the open store goes on serving the shipped styles.
+    const std::string blocker = s_home->path() + "/not-a-folder";
+    FILE* f = std::fopen(blocker.c_str(), "w");
+    ASSERT_NE(f, nullptr);
+    std::fclose(f);
+    const size_t before = list(-1).size();
+    EXPECT_EQ(api.initialize(0, (blocker + "/user").c_str()), -1);
+    EXPECT_EQ(list(-1).size(), before);
+    EXPECT_EQ(api.initialize(0, s_home->path().c_str()), 0);
 }
 
 // The composer reads on the GUI thread while the online client writes on its

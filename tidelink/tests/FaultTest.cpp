@@ -152,30 +152,6 @@ private:
     std::thread m_thread;
 };
 
-class LogLines {
-public:
-    LogLines() { MDP_SetDebugSink(&LogLines::Collect, this); }
-    ~LogLines() { MDP_SetDebugSink(nullptr, nullptr); }
-    bool Contains(const std::string& text)
-    {
-        std::lock_guard lock(m_lock);
-        for (const std::string& l : m_lines)
-            if (l.find(text) != std::string::npos)
-                return true;
-        return false;
-    }
-
-private:
-    static void Collect(const char* line, void* self)
-    {
-        auto* me = static_cast<LogLines*>(self);
-        std::lock_guard lock(me->m_lock);
-        me->m_lines.emplace_back(line);
-    }
-    std::mutex m_lock;
-    std::vector<std::string> m_lines;
-};
-
 class FaultTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -194,7 +170,7 @@ protected:
         server.reset();
     }
 
-    LogLines log;
+    LogLinesGuard log;
     PostBox posts;
     std::unique_ptr<ServerHarness> server;
     std::unique_ptr<FaultRelay> relay;
@@ -277,7 +253,7 @@ TEST_F(FaultTest, EditionWithoutStyleLibraryNeverAsksForStyles)
 // A stream peer that answers the probe and then sends a broken header.
 TEST(FaultStream, BrokenHeaderOnTcpDropsTheConnection)
 {
-    LogLines log;
+    LogLinesGuard log;
     int listener = ::socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in a{};
     a.sin_family = AF_INET;
@@ -327,7 +303,7 @@ TEST(FaultStream, BrokenHeaderOnTcpDropsTheConnection)
 
 TEST(FaultUnreachable, NoServerMeansTimeoutNotAHang)
 {
-    LogLines log;
+    LogLinesGuard log;
     uint16_t port = 0;
     {
         ServerHarness gone(true, true); // take a free port, then let it go

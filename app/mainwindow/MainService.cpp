@@ -21,7 +21,7 @@ namespace melodrift {
 
 void TMainForm::ShowServiceError(const QString& failure, int code)
 {
-    ShowMessageBox(ServiceErrorText(failure, code), 16);
+    ShowMessageBox(ServiceErrorText(failure, code), kMessageError);
 }
 
 void TMainForm::ShowLoggingIn()
@@ -118,7 +118,7 @@ void TMainForm::ServiceEvent(int eventClass, int code, intptr_t lParam)
             ShowMessageBox(m_session.song.Flag(kFlagForcedUpdate)
                                ? QStringLiteral("当前版本下，用户将无法进行登录\n账号和全曲操作，建议升级到最新\n版本。")
                                : QStringLiteral("新的版本已发布,建议立即更新。"),
-                           64);
+                           kMessageInformation);
         break;
     default: break;
     }
@@ -225,7 +225,7 @@ void TMainForm::UploadSong()
     for (;;) {
         QString songName;
         const bool ok = askUploadDetails ? askUploadDetails(block, songName)
-                                         : (ShowMessageBox(QStringLiteral("此功能尚未完成。"), 64), false);
+                                         : (ShowMessageBox(QStringLiteral("此功能尚未完成。"), kMessageInformation), false);
         if (!ok)
             break;
         if (!song.Flag(kFlagExported)) {

@@ -24,15 +24,15 @@ enum MessageFlags : int {
     kMessageIconError = 0x10,
     kMessageIconQuestion = 0x20,
     kMessageIconInformation = 0x40,
-    kMessageCheckOn = 0x100,   // check box shown, ticked
-    kMessageCheckOff = 0x200,  // check box shown, clear
+    kMessageCheckOn = 0x100, // check box shown, ticked
+    kMessageCheckOff = 0x200, // check box shown, clear
 
     // The combinations the program uses.
-    kMessageError = kMessageIconError | kMessageOk,                       // 16
-    kMessageQuestionOkCancel = kMessageIconQuestion | kMessageOkCancel,   // 33
-    kMessageQuestion = kMessageIconQuestion | kMessageYesNoCancel,        // 35
-    kMessageQuestionYesNo = kMessageIconQuestion | kMessageYesNo,         // 36
-    kMessageInformation = kMessageIconInformation | kMessageOk,           // 64
+    kMessageError = kMessageIconError | kMessageOk, // 16
+    kMessageQuestionOkCancel = kMessageIconQuestion | kMessageOkCancel, // 33
+    kMessageQuestion = kMessageIconQuestion | kMessageYesNoCancel, // 35
+    kMessageQuestionYesNo = kMessageIconQuestion | kMessageYesNo, // 36
+    kMessageInformation = kMessageIconInformation | kMessageOk, // 64
 };
 constexpr int kMessageIconMask = 0xF0;
 constexpr int kMessageButtonMask = 0x0F;

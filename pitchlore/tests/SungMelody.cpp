@@ -52,30 +52,18 @@ TrackBuilder& TrackBuilder::frame(double pitch, double amplitude)
 
 std::vector<float> sing(const std::vector<SungNote>& melody, int tempo, const Voice& voice)
 {
-    const double rate = 44100;
-    const double beat = 60.0 / tempo;
-    std::mt19937 random(voice.seed);
-    std::uniform_real_distribution<double> noise(-1.0, 1.0);
-    std::vector<float> out;
-    double phase = 0;
-    double t = 0;
-    for (const SungNote& n : melody) {
-        size_t count = static_cast<size_t>(std::lround(n.beats * beat * rate));
-        size_t voiced = n.midi < 0 ? 0 : count - static_cast<size_t>(voice.gap * rate);
-        double f0 = n.midi < 0 ? 0 : 440.0 * std::pow(2.0, (n.midi + voice.detune - 69) / 12);
-        for (size_t i = 0; i < count; ++i, t += 1 / rate) {
-            double v = voice.noise * noise(random);
-            if (i < voiced) {
-                double vib = voice.vibratoDepth * std::sin(2 * std::numbers::pi * voice.vibratoRate * t);
-                phase += 2 * std::numbers::pi * f0 * std::pow(2.0, vib / 12) / rate;
-                double env = std::min({1.0, static_cast<double>(i) / (0.01 * rate), static_cast<double>(voiced - i) / (0.01 * rate)});
-                for (int h = 1; h <= 8; ++h)
-                    v += env * 0.3 / h * std::sin(h * phase);
-            }
-            out.push_back(static_cast<float>(v));
-        }
-    }
-    return out;
+    melodrift::testsupport::Voice v;
+    v.level = 0.3;
+    v.harmonics = 8;
+    v.vibratoCents = voice.vibratoDepth * 100;
+    v.vibratoHz = voice.vibratoRate;
+    v.detune = voice.detune;
+    v.attack = 0.01;
+    v.release = 0.01;
+    v.breath = voice.gap;
+    v.noise = voice.noise / std::sqrt(3.0); // the level of white noise spread evenly over +-noise
+    v.seed = voice.seed;
+    return melodrift::testsupport::Sing(melody, tempo, 0, v, 0);
 }
 
 namespace {

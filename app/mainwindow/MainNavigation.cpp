@@ -49,8 +49,19 @@ bool TMainForm::InitialiseEngines(const QString& commandLineFile)
     return true;
 }
 
+void TMainForm::SetMessageHandler(uint32_t message, MessageHandler handler)
+{
+    if (handler)
+        m_messageHandlers[message] = std::move(handler);
+    else
+        m_messageHandlers.erase(message);
+}
+
 intptr_t TMainForm::HandleMessage(uint32_t message, intptr_t wParam, intptr_t lParam)
 {
+    // Screens answer the messages whose dialogs they own.
+    if (const auto found = m_messageHandlers.find(message); found != m_messageHandlers.end())
+        return found->second(wParam, lParam);
     switch (message) {
     case UM_ACTIVATE_INSTANCE:
         if (isMinimized())
@@ -165,7 +176,7 @@ void TMainForm::HelpCommand()
 {
     if (m_currentPage == kHelpPage)
         return;
-    static_cast<TPlaceholderPage*>(m_pages[kHelpPage])->openedFrom = m_currentPage;
+    m_pages[kHelpPage]->openedFrom = m_currentPage;
     MDP_PostMessage(WindowHandle(this), UM_GOTO_STEP, kHelpPage, 0);
 }
 

@@ -17,6 +17,7 @@
 #include "SettingsStore.h"
 #include "SkinArt.h"
 #include "TPNGButton.h"
+#include "ScreenRegistry.h"
 #include "TScreenPage.h"
 
 namespace melodrift {
@@ -49,6 +50,8 @@ TMainForm::TMainForm(AppSession& session, TSettingsStore& settings, QWidget* par
     BuildBand();
     BuildPages();
     BuildMenu();
+    for (const FormSetup& setup : FormSetups())
+        setup(*this, m_session);
     SetSaveItemsEnabled(false);
     RefillRecentMenu();
     SetCaption(QStringLiteral("Melodrift"));
@@ -151,7 +154,10 @@ void TMainForm::BuildPages()
 {
     m_pPgCtrl_Work = new QStackedWidget(this);
     for (int i = 0; i < kPageCount; ++i) {
-        m_pages[i] = new TPlaceholderPage(QString::fromUtf8(kPageNames[i]), m_session.song, m_pPgCtrl_Work);
+        const PageFactory factory = PageFactoryFor(i);
+        m_pages[i] = factory ? factory(*this, m_session, m_pPgCtrl_Work) : nullptr;
+        if (!m_pages[i])
+            m_pages[i] = new TPlaceholderPage(QString::fromUtf8(kPageNames[i]), m_session.song, m_pPgCtrl_Work);
         m_pPgCtrl_Work->addWidget(m_pages[i]);
     }
 }
@@ -337,7 +343,7 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* e)
         case QEvent::Enter: m_badgeHover = true; m_pbUserNoticeNum->update(); break;
         case QEvent::Leave: m_badgeHover = false; m_pbUserNoticeNum->update(); break;
         case QEvent::MouseButtonPress:
-            static_cast<TPlaceholderPage*>(m_pages[kHelpPage])->openedFrom = m_currentPage;
+            m_pages[kHelpPage]->openedFrom = m_currentPage;
             MDP_PostMessage(WindowHandle(this), UM_GOTO_STEP, kHelpPage, 0);
             return true;
         default: break;

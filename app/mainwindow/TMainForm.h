@@ -10,6 +10,7 @@
 #include <QWidget>
 #include <array>
 #include <functional>
+#include <map>
 
 #include "MessageDispatcher.h"
 
@@ -39,6 +40,12 @@ public:
     bool InitialiseEngines(const QString& commandLineFile);
 
     intptr_t HandleMessage(uint32_t message, intptr_t wParam, intptr_t lParam) override;
+    // A screen takes over one of the window's messages (usually to open its
+    // dialog); an empty handler gives it back.
+    using MessageHandler = std::function<intptr_t(intptr_t wParam, intptr_t lParam)>;
+    void SetMessageHandler(uint32_t message, MessageHandler handler);
+    AppSession& SessionRef() const { return m_session; }
+    TSettingsStore& Settings() const { return m_settings; }
     void ShowPage(int page);
     int CurrentPage() const { return m_currentPage; }
     TScreenPage* Page(int page) const { return m_pages[page]; }
@@ -164,6 +171,7 @@ private:
     bool m_hoverStarted = false;
     bool m_badgeHover = false;
     int m_notices = 0, m_personal = 0;
+    std::map<uint32_t, MessageHandler> m_messageHandlers;
 };
 
 } // namespace melodrift

@@ -19,6 +19,8 @@ public:
     virtual void LeaveStep(intptr_t sender) { (void)sender; }
     // Stops whatever the screen plays or records (before an open).
     virtual void StopPlayback() {}
+    // The help page remembers the page it was opened from.
+    int openedFrom = -1;
 };
 
 // A page whose screen is not built yet: says so plainly. Leaving it is
@@ -31,8 +33,6 @@ public:
     int EnterCount() const { return m_enters; }
     int LeaveCount() const { return m_leaves; }
     void EnterStep() override { ++m_enters; }
-    // The help page remembers where it was opened from.
-    int openedFrom = -1;
 
 protected:
     void paintEvent(QPaintEvent* event) override;

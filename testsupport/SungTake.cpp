@@ -45,6 +45,15 @@ std::vector<float> Sing(const std::vector<SungNote>& melody, int tempo, double l
     return out;
 }
 
+std::vector<int> SungPitches(const std::vector<SungNote>& melody)
+{
+    std::vector<int> out;
+    for (const SungNote& n : melody)
+        if (n.midi >= 0 && (out.empty() || out.back() != n.midi))
+            out.push_back(n.midi);
+    return out;
+}
+
 std::vector<int16_t> ToPcm16(const std::vector<float>& samples)
 {
     std::vector<int16_t> out(samples.size());

@@ -36,6 +36,10 @@ struct Voice {
 std::vector<float> Sing(const std::vector<SungNote>& melody, int tempo, double leadBeats = 0, const Voice& voice = {},
                         double tailSeconds = 0.5);
 
+// The pitches a melody sings, rests left out and repeated notes merged:
+// what a recogniser should hear.
+std::vector<int> SungPitches(const std::vector<SungNote>& melody);
+
 // 16-bit samples of a float signal (clipped at full scale).
 std::vector<int16_t> ToPcm16(const std::vector<float>& samples);
 

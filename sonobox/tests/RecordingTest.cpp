@@ -10,14 +10,6 @@ namespace {
 const std::vector<SungNote> kScaleSong = {{60, 1}, {62, 1}, {64, 1}, {65, 1}, {67, 2}, {65, 1},
                                          {64, 1}, {62, 1}, {64, 1}, {62, 1}, {60, 1}};
 
-std::vector<int> Pitched(const std::vector<SungNote>& notes)
-{
-    std::vector<int> out;
-    for (const SungNote& n : notes)
-        if (n.midi >= 0 && (out.empty() || out.back() != n.midi))
-            out.push_back(n.midi);
-    return out;
-}
 
 std::vector<int> EngineMelody()
 {
@@ -56,7 +48,7 @@ TEST_F(Recording, SungTakeIsRecognisedAndReported)
     EXPECT_EQ(bars, 3);
     EXPECT_GE(notes, 9);
 
-    EXPECT_EQ(EngineMelody(), Pitched(kScaleSong));
+    EXPECT_EQ(EngineMelody(), testsupport::SungPitches(kScaleSong));
     std::int32_t key = -2;
     EXPECT_EQ(MM_GetMelodyInfo(&key, 0, 0), 0);
     EXPECT_EQ(key, 0); // C major

@@ -71,6 +71,9 @@ TEST(TestSupport, SungTakeHasItsNotesAtTheirPitchAndPlace)
     EXPECT_LT(Rms(breathy, beat - 4000, 4000), 0.02) << "the breath at the note's end holds only noise";
     EXPECT_GT(Rms(breathy, beat - 4000, 4000), 0.005);
     EXPECT_EQ(breathy, Sing({{69, 1}}, 120, 0, voice, 0)) << "the same seed gives the same take";
+
+    EXPECT_EQ(SungPitches({{60, 1}, {60, 1}, {-1, 1}, {60, 1}, {62, 1}, {60, 2}}), (std::vector<int>{60, 62, 60}))
+        << "repeats merge across a rest; rests are not pitches";
 }
 
 TEST(TestSupport, WavFilesReadBackAsWritten)

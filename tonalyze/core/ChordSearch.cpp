@@ -69,7 +69,7 @@ std::vector<int> ChordSearch::solve(int j, int k, int sectionMode) const
         for (size_t c = 0; c < cands[t].size(); ++c) {
             const Candidate& m = cands[t][c];
             if (t == 0) {
-                score[t][c] = m.percent;
+                score[t][c] = 4 * int64_t{m.percent};
                 if (m.function == (p.minor ? kVI : kI))
                     score[t][c] += 400;
                 else if (j >= 2 && (m.function == kIV || m.function == kIII))
@@ -80,7 +80,7 @@ std::vector<int> ChordSearch::solve(int j, int k, int sectionMode) const
                 const int hp = pred[t - 1][h];
                 const int beforeH = (t >= 2 && hp >= 0) ? cands[t - 2][static_cast<size_t>(hp)].function : kNone;
                 const int o = adjusted(p, s, cands[t - 1][h].function, beforeH, m);
-                const int64_t v = score[t - 1][h] + m.percent + 4 * int64_t{o};
+                const int64_t v = score[t - 1][h] + 4 * int64_t{m.percent} + o;
                 if (v > score[t][c]) {
                     score[t][c] = v;
                     pred[t][c] = static_cast<int>(h);

@@ -367,5 +367,7 @@ int main(int argc, char** argv)
     for (int i = 0; i < 4; ++i)
         printRow(kMetreNames[i], metre[static_cast<size_t>(i)]);
     printRow("all", all);
+    printRow("major", majorTunes);
+    printRow("minor", minorTunes);
     return 0;
 }

@@ -279,17 +279,14 @@ int32_t Dispatcher::Offer(const std::string& peer, Outgoing transfer)
 
 const std::map<int32_t, Dispatcher::StyleEntry>& Dispatcher::StyleIndex()
 {
-    // The library changes only by publishing, which moves the stamp.
-    auto now = Clock::now();
-    if (m_stylesStamp < 0 || now - m_stylesChecked >= std::chrono::seconds(1)) {
-        m_stylesChecked = now;
-        int32_t stamp = m_db.StyleStamp();
-        if (stamp != m_stylesStamp) {
-            m_styles.clear();
-            for (const StyleRow& r : m_db.StyleList())
-                m_styles[r.id] = {r.revision, r.size};
-            m_stylesStamp = stamp;
-        }
+    // The library changes only by publishing (maybe from another process),
+    // which moves the stamp: one small read tells whether to read it again.
+    int32_t stamp = m_db.StyleStamp();
+    if (stamp != m_stylesStamp) {
+        m_styles.clear();
+        for (const StyleRow& r : m_db.StyleList())
+            m_styles[r.id] = {r.revision, r.size};
+        m_stylesStamp = stamp;
     }
     return m_styles;
 }

@@ -44,7 +44,7 @@ struct Limits {
     int loginAllowance = 5;
     std::chrono::milliseconds loginBackoff{2000};
     std::chrono::milliseconds loginBackoffLongest{300000};
-    std::chrono::seconds sessionIdle{1800}; // a login unused this long ends
+    std::chrono::milliseconds sessionIdle{1800000}; // a login unused this long ends
     // Quotas per hour.
     std::chrono::seconds quotaWindow{3600};
     int registrationsPerSource = 3;
@@ -171,7 +171,6 @@ private:
     WindowCount m_registrations, m_questions;
     std::map<int32_t, StyleEntry> m_styles;
     int32_t m_stylesStamp = -1;
-    Clock::time_point m_stylesChecked{};
     std::optional<Versions> m_versions;
     Clock::time_point m_versionsRead{};
     uint32_t m_handleSeed = 0x3A5C1u;

@@ -141,14 +141,15 @@ bool Server::Allow(SourceState& source)
     return true;
 }
 
-void Server::Remember(SourceState& source, const Message& request, uint64_t key, const std::vector<uint8_t>& bytes)
+void Server::Remember(SourceState& source, const std::string& peer, const Message& request, uint64_t key,
+                      const std::vector<uint8_t>& bytes)
 {
     if (request.id == kProbe || m_options.repliesPerSource == 0)
         return;
     auto& replies = source.replies;
     if (replies.size() >= m_options.repliesPerSource)
         replies.erase(replies.begin());
-    replies.push_back({key, request.id, request.sequence, bytes});
+    replies.push_back({peer, key, request.id, request.sequence, bytes});
 }
 
 std::vector<uint8_t> Server::Answer(const std::string& peer, const uint8_t* data, size_t size)
@@ -164,11 +165,13 @@ std::vector<uint8_t> Server::Answer(const std::string& peer, const uint8_t* data
         return {};
     }
     // A retried request (the same bytes again) gets the same answer again
-    // instead of being carried out twice, also on a new connection.
+    // instead of being carried out twice. A question has no answer bound to
+    // its peer, so its retry on a new connection or port is caught as well.
     uint64_t key = RequestKey(data, size);
     if (request.id != kProbe) {
+        bool anyPeer = request.id == kSubmitQuestion;
         for (const SourceState::Reply& r : source.replies)
-            if (r.key == key && r.id == request.id && r.sequence == request.sequence) {
+            if (r.key == key && r.id == request.id && r.sequence == request.sequence && (anyPeer || r.peer == peer)) {
                 ++m_stats.answered;
                 return r.bytes;
             }
@@ -190,7 +193,7 @@ std::vector<uint8_t> Server::Answer(const std::string& peer, const uint8_t* data
     std::vector<uint8_t> bytes(kSendCapacity);
     bytes.resize(EncodeMessage(reply, bytes.data()));
     // The dispatcher may have made room in the table: look the source up again.
-    Remember(m_dispatcher.Sources().Touch(SourceOf(peer)), request, key, bytes);
+    Remember(m_dispatcher.Sources().Touch(SourceOf(peer)), peer, request, key, bytes);
     ++m_stats.answered;
     if (m_options.verbose)
         std::fprintf(stderr, "%s id %u seq %u -> code %u\n", peer.c_str(), request.id, request.sequence, reply.code);
@@ -210,7 +213,7 @@ void Server::SendFinished()
         m_pending.erase(pending);
         std::vector<uint8_t> bytes(kSendCapacity);
         bytes.resize(EncodeMessage(f.reply, bytes.data()));
-        Remember(m_dispatcher.Sources().Touch(SourceOf(f.peer)), request, key, bytes);
+        Remember(m_dispatcher.Sources().Touch(SourceOf(f.peer)), f.peer, request, key, bytes);
         ++m_stats.answered;
         sockaddr_in to{};
         if (DatagramAddress(f.peer, to)) {

@@ -21,7 +21,7 @@ struct ServerOptions {
     size_t maxConnections = 256;
     size_t maxConnectionsPerSource = 8;
     std::chrono::seconds idleTimeout{120};
-    std::chrono::seconds readDeadline{10}; // to complete a message once begun
+    std::chrono::milliseconds readDeadline{10000}; // to complete a message once begun
     size_t repliesPerSource = 16;          // kept for retries
     bool verbose = false;
 };
@@ -65,7 +65,8 @@ private:
     std::vector<uint8_t> Answer(const std::string& peer, const uint8_t* data, size_t size);
     void SendFinished();
     bool Allow(SourceState& source);
-    void Remember(SourceState& source, const Message& request, uint64_t key, const std::vector<uint8_t>& bytes);
+    void Remember(SourceState& source, const std::string& peer, const Message& request, uint64_t key,
+                  const std::vector<uint8_t>& bytes);
     void CloseConnection(size_t index);
     void Housekeeping();
 

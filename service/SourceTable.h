@@ -35,6 +35,7 @@ struct Backoff {
 // that one source.
 struct SourceState {
     struct Reply {
+        std::string peer;
         uint64_t key = 0; // of the whole request: a retry repeats it byte for byte
         uint16_t id = 0, sequence = 0;
         std::vector<uint8_t> bytes;

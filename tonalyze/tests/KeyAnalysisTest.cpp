@@ -187,6 +187,17 @@ INSTANTIATE_TEST_SUITE_P(
                       profileOf({{7, 10}, {11, 10}, {2, 10}, {4, 10}})},
                      7,
                      "第一小节==12356加权，最终曲调:7"},
+        // E minor without C sharp: G and D fit the scale almost alike and D
+        // leads the pentatonic, but the tune ends on E, la in G and re in D.
+        DecisionCase{"LastNoteLaClosesTheRelativeMajor",
+                     {profileOf({{0, 4}, {2, 7}, {4, 24}, {6, 23}, {7, 19}, {9, 14}, {11, 8}}), {}, 4},
+                     7,
+                     "★结尾音判断，最终曲调:7"},
+        // The same notes ending on D, do in D and sol in G.
+        DecisionCase{"LastNoteDoClosesItsOwnKey",
+                     {profileOf({{0, 4}, {2, 7}, {4, 24}, {6, 23}, {7, 19}, {9, 14}, {11, 8}}), {}, 2},
+                     2,
+                     "★结尾音判断，最终曲调:2"},
         // No opening information and full ties: the smallest ratio decides.
         DecisionCase{"RatioFallsBack", {profileOf({{0, 10}, {7, 10}, {2, 10}, {5, 10}}), {}}, 5,
                      "★最大差比判断，最终曲调:5"}),

@@ -42,9 +42,9 @@ QString AboutText(const AppSession& session)
                                   "本程序使用以下开源库：<br>")
                        .arg(QString::fromStdString(session.version).toHtmlEscaped());
     const char* const libraries[][2] = {
-        {"Qt 6", "LGPL-3.0"},          {"FluidSynth", "LGPL-2.1"}, {"PortAudio", "MIT"},
-        {"libsndfile", "LGPL-2.1"},    {"FFTW", "GPL-2.0"},       {"zlib", "zlib"},
-        {"libqrencode", "LGPL-2.1"},   {"OpenSSL (libcrypto)", "Apache-2.0"},
+        {"Qt 6", "LGPL-3.0"},           {"FluidSynth", "LGPL-2.1+"}, {"PortAudio", "MIT"},
+        {"libsndfile", "LGPL-2.1+"},    {"FFTW", "GPL-2.0+"},       {"zlib", "zlib"},
+        {"libqrencode", "LGPL-2.1+"},   {"OpenSSL (libcrypto)", "Apache-2.0"},
     };
     for (const auto& library : libraries)
         text += QStringLiteral("· %1（%2）<br>").arg(QString::fromUtf8(library[0]), QString::fromUtf8(library[1]));

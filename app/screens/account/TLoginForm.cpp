@@ -53,14 +53,14 @@ TLoginForm::TLoginForm(LoginDialogState& state, TSettingsStore& settings, TSongM
     m_imgBackground->setAttribute(Qt::WA_TransparentForMouseEvents);
     m_imgBackground->lower();
 
-    FieldLabel(QStringLiteral("用户名"), 36, this);
-    m_editUsername = FieldEdit(36, kMaxUserNameBytes, false, QStringLiteral("请输入用户名"), this);
+    FieldLabel(QStringLiteral("用户名"), 32, this);
+    m_editUsername = FieldEdit(32, kMaxUserNameBytes, false, QStringLiteral("请输入用户名"), this);
     m_editUsername->setToolTip(QStringLiteral("请输入Email地址或用户名(3-30个字母数字/2-16个汉字)"));
-    FieldLabel(QStringLiteral("密码"), 68, this);
-    m_editPassword = FieldEdit(68, kMaxPasswordChars, true, QStringLiteral("请输入密码"), this);
+    FieldLabel(QStringLiteral("密码"), 62, this);
+    m_editPassword = FieldEdit(62, kMaxPasswordChars, true, QStringLiteral("请输入密码"), this);
     m_editPassword->setToolTip(QStringLiteral("请输入6-16个英文字母/数字/可显示符号"));
-    m_lblConfirm = FieldLabel(QStringLiteral("确认密码"), 100, this);
-    m_editConfirm = FieldEdit(100, kMaxPasswordChars, true, QStringLiteral("请再次输入密码"), this);
+    m_lblConfirm = FieldLabel(QStringLiteral("确认密码"), 92, this);
+    m_editConfirm = FieldEdit(92, kMaxPasswordChars, true, QStringLiteral("请再次输入密码"), this);
 
     m_pbAutoCheck = new QWidget(this);
     m_pbAutoCheck->setGeometry(104, 140, 16, 16);
@@ -210,7 +210,7 @@ void TLoginForm::paintEvent(QPaintEvent* event)
     QPainter p(this);
     p.setFont(skin::SkinFont(11));
     p.setPen(QColor(0x80, 0x80, 0x80));
-    p.drawText(QRect(104, 124, 210, 14), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("密码为6-16个字母、数字或符号"));
+    p.drawText(QRect(104, 118, 210, 16), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("密码为6-16个字母、数字或符号"));
 }
 
 } // namespace melodrift

@@ -48,9 +48,11 @@ void LimitEdit(QLineEdit* edit, int maxBytes)
 
 QLineEdit* TUploadForm::AddEdit(const QString& label, int x, int y, int width, int maxBytes)
 {
-    Label(label, x, y, 60, this);
+    // Left column: label at 20, edit at 82; right column: label at 240, edit at 292.
+    const int editX = x < 200 ? 82 : 292;
+    Label(label, x, y, editX - x - 2, this);
     auto* edit = new QLineEdit(this);
-    edit->setGeometry(x + 62, y, width, 24);
+    edit->setGeometry(editX, y, width, 24);
     edit->setFont(skin::SkinFont(13));
     edit->setMaxLength(maxBytes);
     LimitEdit(edit, maxBytes);
@@ -73,20 +75,19 @@ TUploadForm::TUploadForm(TSongModel& song, const StyleTypesReader& styleTypes, Q
     m_radioAmend->setGeometry(152, 68, 70, 24);
     m_radioOriginal->setChecked(true);
     connect(m_radioAmend, &QRadioButton::toggled, this, &TUploadForm::SetAdaptation);
-    m_editOriginal = AddEdit(QStringLiteral("原唱"), 230, 68, 156, kFieldOriginal.maxBytes);
+    m_editOriginal = AddEdit(QStringLiteral("原唱"), 240, 68, 156, kFieldOriginal.maxBytes);
     m_editOriginal->setEnabled(false);
 
-    m_editSinger = AddEdit(QStringLiteral("演唱者"), 20, 100, 156, kFieldSinger.maxBytes);
-    Label(QStringLiteral("性别"), 230, 100, 60, this);
+    m_editSinger = AddEdit(QStringLiteral("演唱者"), 20, 100, 140, kFieldSinger.maxBytes);
+    Label(QStringLiteral("性别"), 240, 100, 50, this);
     m_cbSex = new QComboBox(this);
     m_cbSex->setFont(skin::SkinFont(13));
     m_cbSex->addItems({QStringLiteral("男"), QStringLiteral("女"), QStringLiteral("组合"), QStringLiteral("其他")});
-    m_cbSex->setGeometry(292, 100, 94, 24);
+    m_cbSex->setGeometry(292, 100, 96, 24);
 
-    m_editLyricist = AddEdit(QStringLiteral("作词"), 20, 132, 156, kFieldLyricist.maxBytes);
-    m_editComposer = AddEdit(QStringLiteral("作曲"), 230, 132, 94, kFieldComposer.maxBytes);
-    m_editComposer->setFixedWidth(156);
-    m_editArranger = AddEdit(QStringLiteral("编曲"), 20, 164, 156, kFieldArranger.maxBytes);
+    m_editLyricist = AddEdit(QStringLiteral("作词"), 20, 132, 140, kFieldLyricist.maxBytes);
+    m_editComposer = AddEdit(QStringLiteral("作曲"), 240, 132, 156, kFieldComposer.maxBytes);
+    m_editArranger = AddEdit(QStringLiteral("编曲"), 20, 164, 140, kFieldArranger.maxBytes);
 
     QLabel* typeLabel = Label(QStringLiteral("歌曲风格"), 20, 198, 60, this);
     typeLabel->setToolTip(QStringLiteral("歌曲风格。最多可选4种"));

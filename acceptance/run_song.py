@@ -47,6 +47,9 @@ SETUP_NEXT = (748, 473)
 MIN_TEMPO = 50
 MAX_TEMPO = 200
 
+# The help page's "返回" button (window coordinates).
+HELP_BACK = (514, 564)
+
 TEMPO = 96          # the generated take is sung at 96 beats a minute in 4/4
 
 
@@ -209,6 +212,11 @@ class Scenario:
         self.click_page(SETUP_NEXT)
         self.settle()
         self.shot("record")
+        self.key("F1")
+        self.settle(1.5)
+        self.shot("help")
+        self.click(*HELP_BACK)
+        self.settle()
 
         # The project made from the same take by the command-line tool,
         # opened with F2: the setup's choices are in the settings by then.

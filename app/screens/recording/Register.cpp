@@ -1,10 +1,15 @@
 #include "RegisterScreens.h"
 
+#include "ScreenRegistry.h"
+#include "TSetupForm.h"
+
 namespace melodrift {
 
-// No screen of this folder is built yet: its pages stay placeholders.
 void RegisterRecordingScreens()
 {
+    SetPageFactory(0, [](TMainForm& form, AppSession& session, QWidget* parent) -> TScreenPage* {
+        return new TSetupForm(form, session, parent);
+    });
 }
 
 } // namespace melodrift

@@ -15,6 +15,8 @@ constexpr double kStep = 0.7;
 // A level dip of this much (natural log, about 5 dB) on both sides, with
 // the voice still sounding, is a new attack on the same or another pitch.
 constexpr double kDip = 0.6;
+// The most a sung pitch moves between neighbouring frames (semitones).
+constexpr double kSmooth = 1.0;
 // How near to an octave a frame's distance from its neighbourhood must be to
 // count as an octave slip.
 constexpr double kOctaveSlack = 1.5;
@@ -57,6 +59,8 @@ void NoteTracker::cutRun(const double* pitch, const double* level, uint32_t star
     const uint32_t minFrames = std::max<uint32_t>(3, (3 * m_config.FPB + 7) / 8);
     const uint32_t hold = std::max<uint32_t>(4, m_config.FPB / 2);
     const uint32_t reach = hold;
+    if (end - start < minFrames)
+        return;  // a blip of breath or noise on its own
     // Median of three against single-frame estimator slips.
     std::vector<double> smooth(end - start);
     for (uint32_t i = start; i < end; ++i) {
@@ -143,6 +147,20 @@ NoteRecords NoteTracker::track(const FrameTracks& tracks) const
         voiced[i] = pitch[i] >= 0 && tracks.amplitude()[i] > gate;
         level[i] = std::log(std::max(tracks.amplitude()[i], gate * 1e-3) + 1e-30);
     }
+
+    // A voice's pitch moves smoothly from frame to frame (vibrato and scoops
+    // included); a frame far from both neighbours is breath or noise, not a
+    // note (an octave slip still counts as near).
+    auto near = [&](uint32_t a, uint32_t b) {
+        if (!voiced[a] || !voiced[b])
+            return false;
+        double d = std::fabs(pitch[a] - pitch[b]);
+        return d < kSmooth || std::fabs(d - 12) < kSmooth;
+    };
+    std::vector<bool> steady(count);
+    for (uint32_t i = 0; i < count; ++i)
+        steady[i] = voiced[i] && ((i > 0 && near(i - 1, i)) || (i + 1 < count && near(i, i + 1)));
+    voiced = steady;
 
     std::vector<Piece> notes;
     for (uint32_t i = 0; i < count;) {

@@ -15,6 +15,13 @@ constexpr double kStep = 0.7;
 // A level dip of this much (natural log, about 5 dB) on both sides, with
 // the voice still sounding, is a new attack on the same or another pitch.
 constexpr double kDip = 0.6;
+// A breath shorter than this (beats) between two notes is articulation.
+constexpr double kShortGap = 0.3;
+// The widest a settled pitch wanders over the frames it must hold (a wide
+// vibrato included).
+constexpr double kSettled = 1.2;
+// A short piece sliding over more than this (semitones) is a scoop.
+constexpr double kSlide = 0.8;
 // The most a sung pitch moves between neighbouring frames (semitones).
 constexpr double kSmooth = 1.0;
 // How near to an octave a frame's distance from its neighbourhood must be to
@@ -81,28 +88,35 @@ void NoteTracker::cutRun(const double* pitch, const double* level, uint32_t star
     }
     cuts.push_back(end);
 
-    // Within each attack, pitch steps that hold for a few frames.
+    // Within each attack, pitch steps that hold for a few frames, measured
+    // against the note so far (its last beat and a half at most, so that a
+    // long note may sag slowly without being cut).
+    const size_t anchorFrames = std::max<size_t>(6, m_config.FPB);
     std::vector<Piece> pieces;
     for (size_t k = 0; k + 1 < cuts.size(); ++k) {
         uint32_t b = cuts[k];
         const uint32_t e = cuts[k + 1];
-        std::vector<double> recent;
-        for (uint32_t i = b; i < e; ++i) {
-            recent.push_back(s(i));
-            if (recent.size() > 6)
-                recent.erase(recent.begin());
-            if (i - b < 1)
-                continue;
-            double current = median(std::vector<double>(recent.begin(), recent.end() - 1));
+        for (uint32_t i = b + 1; i < e; ++i) {
+            uint32_t from = static_cast<uint32_t>(std::max<size_t>(b, i > anchorFrames ? i - anchorFrames : 0));
+            double current = median(std::vector<double>(smooth.begin() + (from - start), smooth.begin() + (i - start)));
+            // The new pitch must have settled (a slide still moving is not
+            // yet a note); the slide that led to it then starts the note.
             uint32_t holding = std::min<uint32_t>(hold, e - i);
             bool moved = holding >= 2;
             int side = s(i) > current ? 1 : -1;
-            for (uint32_t h = 0; h < holding && moved; ++h)
+            double low = s(i), high = s(i);
+            for (uint32_t h = 0; h < holding && moved; ++h) {
                 moved = (s(i + h) - current) * side > kStep;
-            if (moved) {
-                pieces.push_back(Piece{b, i, -1.0});
-                b = i;
-                recent.assign(1, s(i));
+                low = std::min(low, s(i + h));
+                high = std::max(high, s(i + h));
+            }
+            if (moved && high - low < kSettled) {
+                uint32_t cut = i;
+                while (cut - 1 > b && (s(cut - 1) - current) * side > kStep / 2 && (s(cut) - s(cut - 1)) * side >= 0)
+                    --cut;
+                pieces.push_back(Piece{b, cut, -1.0});
+                b = cut;
+                i = cut + holding - 1;
             }
         }
         pieces.push_back(Piece{b, e, -1.0});
@@ -112,14 +126,23 @@ void NoteTracker::cutRun(const double* pitch, const double* level, uint32_t star
     // neighbour nearest in pitch, the following note when it is close.
     for (Piece& p : pieces)
         p.pitch = stablePitch(pitch, p.start, p.end);
+    // A short piece whose pitch slides over more than a semitone is a scoop
+    // into the next note.
+    auto slides = [&](const Piece& p) {
+        if (p.end - p.start >= std::max<uint32_t>(minFrames, m_config.FPB / 2))
+            return false;
+        auto [low, high] = std::minmax_element(smooth.begin() + (p.start - start), smooth.begin() + (p.end - start));
+        return *high - *low > kSlide;
+    };
     for (size_t k = 0; k < pieces.size();) {
-        if (pieces.size() == 1 || pieces[k].end - pieces[k].start >= minFrames) {
+        bool scoop = k + 1 < pieces.size() && slides(pieces[k]);
+        if (pieces.size() == 1 || (pieces[k].end - pieces[k].start >= minFrames && !scoop)) {
             ++k;
             continue;
         }
         bool hasNext = k + 1 < pieces.size();
         bool hasPrev = k > 0;
-        bool intoNext = hasNext && (!hasPrev || std::fabs(pieces[k + 1].pitch - pieces[k].pitch) <=
+        bool intoNext = hasNext && (scoop || !hasPrev || std::fabs(pieces[k + 1].pitch - pieces[k].pitch) <=
                                                     std::fabs(pieces[k - 1].pitch - pieces[k].pitch) + 1.0);
         if (intoNext) {
             pieces[k + 1].start = pieces[k].start;
@@ -212,9 +235,16 @@ NoteRecords NoteTracker::track(const FrameTracks& tracks) const
             p.pitch += 12;
     }
 
+    // A breath shorter than this between two notes is articulation, not a
+    // rest: it belongs to the note before it.
+    const uint32_t shortGap = static_cast<uint32_t>(kShortGap * m_config.FPB);
     NoteRecords records;
     uint32_t position = 0;
     for (const Piece& p : notes) {
+        if (!records.empty() && !records.back().isRest() && p.start > position && p.start - position < shortGap) {
+            records.back().frames += static_cast<int32_t>(p.start - position);
+            position = p.start;
+        }
         if (p.start > position)
             records.push_back(NoteRecord{-1.0f, static_cast<int32_t>(p.start - position)});
         records.push_back(NoteRecord{static_cast<float>(p.pitch), static_cast<int32_t>(p.end - p.start)});

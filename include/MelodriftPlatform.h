@@ -37,6 +37,11 @@ MELODRIFT_EXPORT void MDP_FreeLibrary(void* library);
 /* Folder of the Melodrift libraries (no trailing slash), e.g. build/bin. */
 MELODRIFT_EXPORT const char* MDP_LibraryDir(void);
 
+/* Folder of the read-only data (styles/, Fonts/, samples/, Help/, header/;
+ * no trailing slash): the library folder in a build, <prefix>/share/melodrift
+ * in an install whose libraries live in <prefix>/lib/melodrift. */
+MELODRIFT_EXPORT const char* MDP_DataDir(void);
+
 /* ---- Debug-output channel ---------------------------------------------- */
 
 /* Longest line the channel carries, prefix included. */

@@ -39,11 +39,7 @@ std::string userDataDir()
 // Shipped styles sit beside the libraries in a build, under share/ in an install.
 std::string libraryStyles()
 {
-    const std::string beside = std::string(MDP_LibraryDir()) + "/styles";
-    const std::string installed = std::string(MDP_LibraryDir()) + "/../share/melodrift/styles";
-    std::error_code ec;
-    return !std::filesystem::is_directory(beside, ec) && std::filesystem::is_directory(installed, ec) ? installed
-                                                                                                      : beside;
+    return std::string(MDP_DataDir()) + "/styles";
 }
 
 patbank::StyleStore& openStore(Globals& g)

@@ -1,5 +1,7 @@
 #include "MelodriftPlatform.h"
 
+#include "DataDir.h"
+
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -25,4 +27,10 @@ extern "C" size_t MDP_UserDataDir(char* out, size_t cap)
         out[n] = '\0';
     }
     return dir.size();
+}
+
+extern "C" const char* MDP_DataDir(void)
+{
+    static const std::string dir = melodrift::platform::FindDataDir(MDP_LibraryDir());
+    return dir.c_str();
 }

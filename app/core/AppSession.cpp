@@ -43,7 +43,7 @@ void FillClientRecord(CS_VersionRecord& record, const ProgramVersion& v)
 
 std::string ApplicationDirectory()
 {
-    return std::string(MDP_LibraryDir()) + "/";
+    return std::string(MDP_DataDir()) + "/";
 }
 
 std::string EngineDirectory(const std::string& applicationDirectory)

@@ -156,7 +156,7 @@ void TMainForm::SaveProjectCommand(bool saveAs)
             path += QStringLiteral(".cpj");
     }
     HandleAutoSave(2);
-    const int page = m_currentPage == kHelpPage ? static_cast<TPlaceholderPage*>(m_pages[kHelpPage])->openedFrom
+    const int page = m_currentPage == kHelpPage ? m_pages[kHelpPage]->openedFrom
                                                 : m_currentPage;
     song.openStep = page;
     ProgressOperation op;

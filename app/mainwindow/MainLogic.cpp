@@ -59,27 +59,6 @@ bool StepClickLeavesByStepBar(int current)
 
 bool StepMayChange(bool leftByStepBar, int currentPage) { return leftByStepBar || currentPage == kHelpPage; }
 
-QString ServiceErrorText(const QString& failure, int code)
-{
-    const char* reason = "";
-    switch (code) {
-    case 32769: reason = "网络故障，请关闭程序后重试。"; break;
-    case 32770: reason = "网络超时，请稍后重试。"; break;
-    case 32771: reason = "服务器故障，请稍后重试。"; break;
-    case 32773: reason = "输入密码错，请重新输入。"; break;
-    case 32774: reason = "无效的用户名，请重新输入。"; break;
-    case 32775: reason = "无效的用户。"; break;
-    case 32776: reason = "所选的风格已无效。"; break;
-    case 32780:
-    case 32781:
-    case 32783: reason = "文件传输失败。"; break;
-    case 32786: reason = "用户名已存在，请重新注册。"; break;
-    case 32787: reason = "文件操作错误。"; break;
-    default: break;
-    }
-    return failure + QLatin1Char('\n') + QString::fromUtf8(reason);
-}
-
 QString NoticeHintAtStart(int notices) { return QStringLiteral("有%1条网站最新公告").arg(notices); }
 
 QString NoticeHintLoggedIn(int notices, int personal)

@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <string>
 
+#include "ServiceEvents.h"
+
 namespace melodrift {
 
 class TSongModel;
@@ -48,9 +50,6 @@ bool StepClickLeavesByStepBar(int current);
 
 // UM_GOTO_STEP's decision after the leave handler ran.
 bool StepMayChange(bool leftByStepBar, int currentPage);
-
-// ShowServiceError's text: failure + "\n" + the reason of the code, if any.
-QString ServiceErrorText(const QString& failure, int code);
 
 // Notice badge hints.
 QString NoticeHintAtStart(int notices);

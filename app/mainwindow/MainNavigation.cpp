@@ -1,5 +1,6 @@
 // The main window's messages, pages and steps, and its start and end.
 #include <QDesktopServices>
+#include <QLabel>
 #include <QMenu>
 #include <QStackedWidget>
 #include <QUrl>
@@ -11,6 +12,7 @@
 #include "SettingsStore.h"
 #include "TMainForm.h"
 #include "TMessageForm.h"
+#include "TLoginArea.h"
 #include "TPNGButton.h"
 #include "TScreenPage.h"
 
@@ -32,7 +34,7 @@ bool TMainForm::InitialiseEngines(const QString& commandLineFile)
     const StepResult service = StartOnlineService(m_session, m_settings, self, appDir);
     if (!service.ok) {
         ShowMessageBox(QString::fromUtf8(service.message), 16);
-        m_btnLogin->hide();
+        m_login->m_btnLogin->hide();
     } else if (m_session.loggingIn) {
         ShowLoggingIn();
     }
@@ -41,16 +43,27 @@ bool TMainForm::InitialiseEngines(const QString& commandLineFile)
     if (m_session.serviceRunning) {
         const int notices = Engines().cs.CS_GetNewNoticeNum(0);
         if (notices > 0) {
-            m_notices = notices;
-            UpdateNoticeBadge();
-            m_pbUserNoticeNum->setToolTip(NoticeHintAtStart(notices));
+            m_serviceEvents.SetNotices(notices);
+            m_login->UpdateNoticeBadge();
+            m_login->SetNoticeHint(NoticeHintAtStart(notices));
         }
     }
     return true;
 }
 
+void TMainForm::SetMessageHandler(uint32_t message, MessageHandler handler)
+{
+    if (handler)
+        m_messageHandlers[message] = std::move(handler);
+    else
+        m_messageHandlers.erase(message);
+}
+
 intptr_t TMainForm::HandleMessage(uint32_t message, intptr_t wParam, intptr_t lParam)
 {
+    // Screens answer the messages whose dialogs they own.
+    if (const auto found = m_messageHandlers.find(message); found != m_messageHandlers.end())
+        return found->second(wParam, lParam);
     switch (message) {
     case UM_ACTIVATE_INSTANCE:
         if (isMinimized())
@@ -72,7 +85,7 @@ intptr_t TMainForm::HandleMessage(uint32_t message, intptr_t wParam, intptr_t lP
     case UM_AUTOSAVE: HandleAutoSave(static_cast<int>(wParam)); return 1;
     case UM_UPLOAD_SONG: UploadSong(); return 1;
     case UM_SERVICE_EVENT:
-        ServiceEvent(static_cast<int>(wParam >> 16), static_cast<int>(wParam & 0xFFFF), lParam);
+        ServiceEvent(wParam, lParam);
         return 1;
     case UM_MANUAL:
         QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(ApplicationDirectory()) +
@@ -165,7 +178,7 @@ void TMainForm::HelpCommand()
 {
     if (m_currentPage == kHelpPage)
         return;
-    static_cast<TPlaceholderPage*>(m_pages[kHelpPage])->openedFrom = m_currentPage;
+    m_pages[kHelpPage]->openedFrom = m_currentPage;
     MDP_PostMessage(WindowHandle(this), UM_GOTO_STEP, kHelpPage, 0);
 }
 
@@ -184,7 +197,7 @@ void TMainForm::ExitCommand()
 void TMainForm::ShutdownWindow()
 {
     m_autoSaveTimer.stop();
-    m_hoverTimer.stop();
+    m_login->StopTimers();
     if (!m_enginesStarted)
         return;
     // A start that failed leaves an auto-saved project for the next start.
@@ -195,17 +208,15 @@ void TMainForm::ShutdownWindow()
     m_enginesStarted = false;
 }
 
-void TMainForm::OpenWebPage(int page)
+void TMainForm::ShowNotices()
 {
-    char url[CS_WEB_URL_CAPACITY] = "";
-    if (Engines().cs.CS_GetWebPageURL && Engines().cs.CS_GetWebPageURL(page, url) == 0 && url[0] != '\0')
-        QDesktopServices::openUrl(QUrl(QString::fromUtf8(url)));
-}
-
-void TMainForm::OpenForum()
-{
-    if (!m_session.webAddress.empty())
-        QDesktopServices::openUrl(QUrl(QString::fromStdString(m_session.webAddress)));
+    m_pages[kHelpPage]->noticesWanted = true;
+    if (m_currentPage == kHelpPage) {
+        m_pages[kHelpPage]->EnterStep();
+        return;
+    }
+    m_pages[kHelpPage]->openedFrom = m_currentPage;
+    MDP_PostMessage(WindowHandle(this), UM_GOTO_STEP, kHelpPage, 0);
 }
 
 void TMainForm::WriteSettings() { m_settings.WriteSettings(m_session.song, m_session.app); }

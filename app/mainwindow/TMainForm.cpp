@@ -16,7 +16,9 @@
 #include "MainLogic.h"
 #include "SettingsStore.h"
 #include "SkinArt.h"
+#include "TLoginArea.h"
 #include "TPNGButton.h"
+#include "ScreenRegistry.h"
 #include "TScreenPage.h"
 
 namespace melodrift {
@@ -49,6 +51,8 @@ TMainForm::TMainForm(AppSession& session, TSettingsStore& settings, QWidget* par
     BuildBand();
     BuildPages();
     BuildMenu();
+    for (const FormSetup& setup : FormSetups())
+        setup(*this, m_session);
     SetSaveItemsEnabled(false);
     RefillRecentMenu();
     SetCaption(QStringLiteral("Melodrift"));
@@ -57,12 +61,6 @@ TMainForm::TMainForm(AppSession& session, TSettingsStore& settings, QWidget* par
     m_autoSaveTimer.setInterval(600000);
     connect(&m_autoSaveTimer, &QTimer::timeout, this, &TMainForm::AutoSaveTick);
     m_autoSaveTimer.start();
-    m_hoverTimer.setSingleShot(true);
-    m_hoverTimer.setInterval(30);
-    connect(&m_hoverTimer, &QTimer::timeout, this, [this] {
-        const auto& u = m_session.user;
-        m_lblUsername->setToolTip(UserInfoHint(u.balance, u.popularity, u.fans, u.songs));
-    });
     LayoutBand();
 }
 
@@ -78,44 +76,11 @@ void TMainForm::BuildBand()
         HandleMessage(UM_POPUP_SYSMENU, at.x(), at.y());
     });
 
-    m_btnLogin = new TPNGButton(this);
-    m_btnLogin->SetPngImg(skin::ButtonStrip(64, 22, 4, QStringLiteral("登录")));
-    m_btnLogin->SetHint(QStringLiteral("用户登录"));
-    m_btnLogin->move(40, 5);
-    connect(m_btnLogin, &TPNGButton::clicked, this, [this] { MDP_PostMessage(WindowHandle(this), UM_LOGIN, 0, 0); });
-    m_lblLoging = new QLabel(QStringLiteral("登录中"), this);
-    m_lblLoging->setFont(skin::SkinFont(13));
-    m_lblLoging->setStyleSheet(QStringLiteral("color:#E6CCB4"));
-    m_lblLoging->setGeometry(42, 6, 60, 20);
-    m_lblLoging->hide();
-    m_btnCancelLog = GlyphButton(this, skin::Glyph::Cancel, QStringLiteral("取消登录"), 18);
-    m_btnCancelLog->move(104, 6);
-    m_btnCancelLog->hide();
-    connect(m_btnCancelLog, &TPNGButton::clicked, this, &TMainForm::Logoff);
-
-    m_panelUserInfo = new QWidget(this);
-    m_panelUserInfo->setGeometry(38, 2, 150, 26);
-    m_panelUserInfo->hide();
-    m_imgUserIcon = new QLabel(m_panelUserInfo);
-    m_imgUserIcon->setGeometry(0, 1, 24, 24);
-    m_imgUserIcon->setScaledContents(true);
-    m_lblUsername = new QLabel(m_panelUserInfo);
-    m_lblUsername->setGeometry(28, 3, 62, 20);
-    m_lblUsername->setFont(skin::SkinFont(13));
-    m_lblUsername->setStyleSheet(QStringLiteral("color:#3C2B17"));
-    m_lblUsername->setCursor(Qt::PointingHandCursor);
-    m_lblUsername->installEventFilter(this);
-    m_btnLogoff = GlyphButton(m_panelUserInfo, skin::Glyph::Close, QStringLiteral("退出登录"), 16);
-    m_btnLogoff->move(130, 5);
-    connect(m_btnLogoff, &TPNGButton::clicked, this, &TMainForm::Logoff);
-
-    m_panelNoticeNum = new QWidget(this);
-    m_panelNoticeNum->setGeometry(124, 2, 22, 22);
-    m_pbUserNoticeNum = new QWidget(m_panelNoticeNum);
-    m_pbUserNoticeNum->setGeometry(0, 0, 22, 22);
-    m_pbUserNoticeNum->setCursor(Qt::PointingHandCursor);
-    m_pbUserNoticeNum->installEventFilter(this);
-    m_panelNoticeNum->hide();
+    m_login = new TLoginArea(*this, m_session, m_serviceEvents);
+    connect(m_login, &TLoginArea::loginClicked, this, [this] { MDP_PostMessage(WindowHandle(this), UM_LOGIN, 0, 0); });
+    connect(m_login, &TLoginArea::logoffClicked, this, &TMainForm::Logoff);
+    connect(m_login, &TLoginArea::noticesClicked, this, &TMainForm::ShowNotices);
+    connect(m_login, &TLoginArea::userNameClicked, this, [this] { OpenWebPage(1); });
 
     m_labCaption = new QLabel(this);
     m_labCaption->setFont(skin::SkinFont(13, true));
@@ -151,7 +116,10 @@ void TMainForm::BuildPages()
 {
     m_pPgCtrl_Work = new QStackedWidget(this);
     for (int i = 0; i < kPageCount; ++i) {
-        m_pages[i] = new TPlaceholderPage(QString::fromUtf8(kPageNames[i]), m_session.song, m_pPgCtrl_Work);
+        const PageFactory factory = PageFactoryFor(i);
+        m_pages[i] = factory ? factory(*this, m_session, m_pPgCtrl_Work) : nullptr;
+        if (!m_pages[i])
+            m_pages[i] = new TPlaceholderPage(QString::fromUtf8(kPageNames[i]), m_session.song, m_pPgCtrl_Work);
         m_pPgCtrl_Work->addWidget(m_pages[i]);
     }
 }
@@ -327,37 +295,6 @@ bool TMainForm::event(QEvent* e)
     if (DeliverMessageEvent(this, e))
         return true;
     return QWidget::event(e);
-}
-
-bool TMainForm::eventFilter(QObject* watched, QEvent* e)
-{
-    if (watched == m_pbUserNoticeNum) {
-        switch (e->type()) {
-        case QEvent::Paint: PaintNoticeBadge(); return true;
-        case QEvent::Enter: m_badgeHover = true; m_pbUserNoticeNum->update(); break;
-        case QEvent::Leave: m_badgeHover = false; m_pbUserNoticeNum->update(); break;
-        case QEvent::MouseButtonPress:
-            static_cast<TPlaceholderPage*>(m_pages[kHelpPage])->openedFrom = m_currentPage;
-            MDP_PostMessage(WindowHandle(this), UM_GOTO_STEP, kHelpPage, 0);
-            return true;
-        default: break;
-        }
-    }
-    if (watched == m_lblUsername) {
-        if (e->type() == QEvent::Enter) {
-            m_lblUsername->setStyleSheet(QStringLiteral("color:#0000FF; text-decoration:underline"));
-            if (!m_hoverStarted) {
-                m_hoverStarted = true;
-                m_hoverTimer.start();
-            }
-        } else if (e->type() == QEvent::Leave) {
-            m_lblUsername->setStyleSheet(QStringLiteral("color:#3C2B17"));
-        } else if (e->type() == QEvent::MouseButtonPress) {
-            OpenWebPage(1);
-            return true;
-        }
-    }
-    return QWidget::eventFilter(watched, e);
 }
 
 } // namespace melodrift

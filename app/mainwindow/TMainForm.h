@@ -10,8 +10,10 @@
 #include <QWidget>
 #include <array>
 #include <functional>
+#include <map>
 
 #include "MessageDispatcher.h"
+#include "ServiceEvents.h"
 
 class QLabel;
 class QMenu;
@@ -20,6 +22,7 @@ class QStackedWidget;
 namespace melodrift {
 
 struct AppSession;
+class TLoginArea;
 class TPNGButton;
 class TScreenPage;
 class TSettingsStore;
@@ -39,6 +42,12 @@ public:
     bool InitialiseEngines(const QString& commandLineFile);
 
     intptr_t HandleMessage(uint32_t message, intptr_t wParam, intptr_t lParam) override;
+    // A screen takes over one of the window's messages (usually to open its
+    // dialog); an empty handler gives it back.
+    using MessageHandler = std::function<intptr_t(intptr_t wParam, intptr_t lParam)>;
+    void SetMessageHandler(uint32_t message, MessageHandler handler);
+    AppSession& SessionRef() const { return m_session; }
+    TSettingsStore& Settings() const { return m_settings; }
     void ShowPage(int page);
     int CurrentPage() const { return m_currentPage; }
     TScreenPage* Page(int page) const { return m_pages[page]; }
@@ -64,27 +73,21 @@ public:
     std::function<bool(std::array<uint8_t, 1008>& block, QString& songName)> askUploadDetails;
     // The song management dialog: songId < 0 is the limit form; returns its result.
     std::function<int(int32_t songId)> showManageSong;
+    // The update dialog, when the service announces a newer version.
+    std::function<void()> showUpdateDialog;
 
     enum MenuItem { kItemNew, kItemOpen, kItemRecent, kItemSave, kItemSaveAs, kItemHelp = 6, kItemForum,
                     kItemMore, kItemAbout, kItemExit = 11, kMenuItems };
     QAction* MenuAction(int item) const { return m_menuActions[item]; }
     QMenu* RecentMenu() const { return m_recentMenu; }
     QTimer& AutoSaveTimer() { return m_autoSaveTimer; }
-    int NoticeCount() const { return m_notices; }
-    int PersonalCount() const { return m_personal; }
+    int NoticeCount() const { return m_serviceEvents.Notices(); }
+    int PersonalCount() const { return m_serviceEvents.Personal(); }
+    TLoginArea& LoginArea() const { return *m_login; }
 
     // Controls, named as the form has always named them.
     QLabel* m_pImgBk;
     TPNGButton* m_btnSysMenu;
-    TPNGButton* m_btnLogin;
-    QLabel* m_lblLoging;
-    TPNGButton* m_btnCancelLog;
-    QWidget* m_panelUserInfo;
-    QLabel* m_imgUserIcon;
-    QLabel* m_lblUsername;
-    TPNGButton* m_btnLogoff;
-    QWidget* m_panelNoticeNum;
-    QWidget* m_pbUserNoticeNum;
     QLabel* m_labCaption;
     QLabel* m_pImageStep;
     std::array<TPNGButton*, 5> m_btnSteps{};   // m_btnFirstStep .. m_btnFifthStep
@@ -100,8 +103,8 @@ public:
     void ShowLoggingIn();
     void Logoff();
     void UploadSong();
-    // Folder uploads are exported into (under the user's data folder).
-    static QString UploadFolder();
+    // Opens the service's web page number page in the browser.
+    void OpenWebPage(int page);
 
 protected:
     bool event(QEvent* event) override;
@@ -113,7 +116,6 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void BuildBand();
@@ -138,14 +140,9 @@ private:
     bool EnsureBaseAccompaniment();
     void WriteSettings();
 
-    void ServiceEvent(int eventClass, int code, intptr_t lParam);
-    void LoginFinished(int code);
-    void UpdateNoticeBadge();
-    void PaintNoticeBadge();
-    void ShowUserPanel();
-    bool UploadPermitted();
-    int ManageSong(int32_t songId);
-    void OpenWebPage(int page);
+    void ServiceEvent(intptr_t wParam, intptr_t lParam);
+    void LoginFinished(const ServiceEventAction& login);
+    void ShowNotices();
     void OpenForum();
 
     AppSession& m_session;
@@ -160,10 +157,9 @@ private:
     QMenu* m_recentMenu;
     std::array<QAction*, kMenuItems> m_menuActions{};
     QTimer m_autoSaveTimer;
-    QTimer m_hoverTimer;
-    bool m_hoverStarted = false;
-    bool m_badgeHover = false;
-    int m_notices = 0, m_personal = 0;
+    TServiceEvents m_serviceEvents;
+    TLoginArea* m_login = nullptr;
+    std::map<uint32_t, MessageHandler> m_messageHandlers;
 };
 
 } // namespace melodrift

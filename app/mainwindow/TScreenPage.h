@@ -19,6 +19,12 @@ public:
     virtual void LeaveStep(intptr_t sender) { (void)sender; }
     // Stops whatever the screen plays or records (before an open).
     virtual void StopPlayback() {}
+    // The service reported a new unread count (which 0 general, 1 personal).
+    virtual void NoticeCountChanged(int count, int which) { (void)count; (void)which; }
+    // The help page remembers the page it was opened from, and opens on the
+    // notices when the badge asked for it.
+    int openedFrom = -1;
+    bool noticesWanted = false;
 };
 
 // A page whose screen is not built yet: says so plainly. Leaving it is
@@ -31,8 +37,6 @@ public:
     int EnterCount() const { return m_enters; }
     int LeaveCount() const { return m_leaves; }
     void EnterStep() override { ++m_enters; }
-    // The help page remembers where it was opened from.
-    int openedFrom = -1;
 
 protected:
     void paintEvent(QPaintEvent* event) override;

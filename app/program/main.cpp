@@ -11,6 +11,7 @@
 #include "EngineBinding.h"
 #include "InstanceLink.h"
 #include "MessageDispatcher.h"
+#include "RegisterScreens.h"
 #include "SettingsStore.h"
 #include "SkinStyle.h"
 #include "TMainForm.h"
@@ -49,6 +50,7 @@ int Run(QApplication& app, const QString& file)
     }
 
     InstallMessageDispatcher();
+    RegisterScreens();
     int status = 0;
     {
         TSettingsStore settings;

@@ -179,6 +179,7 @@ void BarFeatureBuilder::closeBar()
     static constexpr int kDegreeSemitone[7] = {0, 2, 4, 5, 7, 9, 11};
     for (int d = 0; d < 7; ++d)
         r.degreeTime[d] = m_time[kDegreeSemitone[d]];
+    r.raisedSolTime = m_time[8];
     m_weight.fill(0);
     m_time.fill(0);
     ++m_bar;

@@ -23,6 +23,7 @@ struct BarRecord {
     CandidateList first;   // whole bar, or its first half in 4/4
     CandidateList second;  // second half in 4/4
     std::array<int64_t, 7> degreeTime{};  // ticks sounding per degree, do..ti
+    int64_t raisedSolTime = 0;             // ticks of sol sharp (the relative minor's leading note)
     int longNote = -1;                     // Degree, -1 none
     int64_t longOnset = -1;                // ticks from the bar start; -1 tied in
     int64_t longLength = 0;

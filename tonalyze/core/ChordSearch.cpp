@@ -6,22 +6,41 @@
 namespace tonalyze {
 namespace {
 
+// Holding a chord into the next slot scores 60: neither a strong nor a weak
+// progression. A low score there made the search change chords at nearly
+// every bar line even where the melody still sat in the held chord.
 constexpr int kTransition[2][6][6] = {
-    {{20, 80, 100, 80, 100, 100},
-     {40, 20, 90, 60, 100, 80},
-     {40, 80, 20, 90, 20, 100},
-     {90, 80, 90, 20, 100, 40},
-     {100, 60, 80, 80, 20, 100},
-     {40, 100, 100, 90, 80, 20}},
-    {{20, 80, 80, 80, 100, 60},
-     {40, 20, 100, 80, 100, 90},
-     {20, 90, 20, 100, 40, 100},
-     {90, 80, 100, 20, 100, 40},
-     {100, 60, 90, 80, 20, 100},
-     {60, 100, 100, 80, 90, 20}},
+    {{60, 80, 100, 80, 100, 100},
+     {40, 60, 90, 60, 100, 80},
+     {40, 80, 60, 90, 20, 100},
+     {90, 80, 90, 60, 100, 40},
+     {100, 60, 80, 80, 60, 100},
+     {40, 100, 100, 90, 80, 60}},
+    {{60, 80, 80, 80, 100, 60},
+     {40, 60, 100, 80, 100, 90},
+     {20, 90, 60, 100, 40, 100},
+     {90, 80, 100, 60, 100, 40},
+     {100, 60, 90, 80, 60, 100},
+     {60, 100, 100, 80, 90, 60}},
 };
 
 constexpr int kBonus = 50;
+// A candidate's fit to its slot (percent of the slot's best) counts four
+// times: the melody decides the chord, progressions and cadences break
+// ties. Counted once, one step of the transition table outweighed the
+// difference between a chord that holds the melody and one that does not.
+constexpr int kFitWeight = 4;
+// Folk tunes lean on a few chords: I, IV and V in major; in minor i, III,
+// v and VII (vi, I, iii and V of the relative major), seldom iv or ii. Their
+// fit counts a fifth more, so a secondary triad needs a clearly better fit.
+constexpr int kPrimaryLean = 20;
+
+bool isPrimary(int function, bool minor)
+{
+    if (minor)
+        return function != kII && function != kIV;
+    return function == kI || function == kIV || function == kV;
+}
 
 }  // namespace
 
@@ -41,6 +60,9 @@ std::vector<Candidate> ChordSearch::candidates(int bar, bool firstHalf, bool min
             out.push_back(c);
     if (out.empty())
         out.push_back({minor ? kVI : kI, 80});
+    for (Candidate& c : out)
+        if (isPrimary(c.function, minor))
+            c.percent = c.percent * (100 + kPrimaryLean) / 100;
     return out;
 }
 
@@ -69,7 +91,7 @@ std::vector<int> ChordSearch::solve(int j, int k, int sectionMode) const
         for (size_t c = 0; c < cands[t].size(); ++c) {
             const Candidate& m = cands[t][c];
             if (t == 0) {
-                score[t][c] = m.percent;
+                score[t][c] = 4 * int64_t{m.percent};
                 if (m.function == (p.minor ? kVI : kI))
                     score[t][c] += 400;
                 else if (j >= 2 && (m.function == kIV || m.function == kIII))
@@ -80,7 +102,7 @@ std::vector<int> ChordSearch::solve(int j, int k, int sectionMode) const
                 const int hp = pred[t - 1][h];
                 const int beforeH = (t >= 2 && hp >= 0) ? cands[t - 2][static_cast<size_t>(hp)].function : kNone;
                 const int o = adjusted(p, s, cands[t - 1][h].function, beforeH, m);
-                const int64_t v = score[t - 1][h] + m.percent + 4 * int64_t{o};
+                const int64_t v = score[t - 1][h] + kFitWeight * int64_t{m.percent} + o;
                 if (v > score[t][c]) {
                     score[t][c] = v;
                     pred[t][c] = static_cast<int>(h);
@@ -104,8 +126,6 @@ int ChordSearch::adjusted(const Phrase& p, const Slot& s, int h, int beforeH, co
     const int m = cand.function;
     int o = transition(p.minor, h, m);
     const int j = p.first, last = p.last;
-    if (s.bar == j + 1 && s.firstHalf && h == kI && (m == kIII || m == kVI))
-        o += kBonus;
     if (s.bar == j + 3 && j + 3 < last - 1 && h == kIV && m == (p.minor ? kIII : kV))
         o += kBonus;
     if (s.bar == j + 4 && s.firstHalf && j + 4 < last && (m == kI || m == kIV || m == kVI)) {

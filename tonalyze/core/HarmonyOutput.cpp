@@ -49,12 +49,17 @@ std::vector<MA_Chord> HarmonyAnalysis::chordRecords() const
     std::vector<MA_Chord> out;
     const bool halves = m_ts == 0;
     for (int b = 0; b < m_barCount; ++b) {
+        // iii under a raised sol is the relative minor's dominant: E major
+        // under G sharp in C, as in any tune in A minor that sharpens its seventh.
+        const BarRecord& r = m_bars[static_cast<size_t>(b)];
+        const bool raisedSol = r.raisedSolTime > r.degreeTime[kSol];
+        auto heard = [&](int f) { return f == kIII && raisedSol ? kMajorIII : f; };
         if (!halves) {
-            out.push_back({chordCode(m_chords[static_cast<size_t>(b)], m_key), 1});
+            out.push_back({chordCode(heard(m_chords[static_cast<size_t>(b)]), m_key), 1});
             continue;
         }
-        const int first = m_chords[static_cast<size_t>(2 * b)];
-        int second = m_chords[static_cast<size_t>(2 * b + 1)];
+        const int first = heard(m_chords[static_cast<size_t>(2 * b)]);
+        int second = heard(m_chords[static_cast<size_t>(2 * b + 1)]);
         if (first == second) {
             out.push_back({chordCode(first, m_key), 1});
             continue;

@@ -11,6 +11,32 @@ constexpr std::array<int, 7> kScale = {0, 2, 4, 5, 7, 9, 11};
 constexpr std::array<int, 5> kPentatonic = {0, 2, 4, 7, 9};
 constexpr std::array<int, 4> kCore = {0, 4, 7, 9};
 
+// Runner-up over best. Under this the scale ranking alone is clear enough
+// to decide.
+constexpr double kClearScale = 0.85;
+// At or over this in both the scale and the pentatonic ranking, two keys are
+// as good as tied, and the opening of the melody has to settle it.
+constexpr double kNearTie = 0.95;
+
+// Folk tunes end on their tonic: do in major, la in minor. Among the keys
+// whose scale fits nearly as well as the best, the one the last note closes
+// is the key, when only one of them is.
+int keyClosedByLastNote(const KeyRanking& scale, int finalPitchClass)
+{
+    if (finalPitchClass < 0)
+        return -1;
+    int found = -1;
+    for (int tonic : scale.within(kClearScale)) {
+        const int degree = (finalPitchClass - tonic + 12) % 12;
+        if (degree != 0 && degree != 9)
+            continue;
+        if (found >= 0)
+            return -1;
+        found = tonic;
+    }
+    return found;
+}
+
 std::string decisionLine(const char* format, int key)
 {
     char buf[128];
@@ -50,12 +76,15 @@ int KeyAnalyser::decide(const KeyProfiles& p, std::string* trace)
     }
     int key;
     const char* line;
-    if (scale.ratio() < 0.85) {
+    if (scale.ratio() < kClearScale) {
         key = scale.best();
         line = "\n★最终曲调:%d\n";
-    } else if (penta.best() == scale.best() && !(penta.ratio() >= 0.95 && scale.ratio() >= 0.95)) {
+    } else if (penta.best() == scale.best() && !(penta.ratio() >= kNearTie && scale.ratio() >= kNearTie)) {
         key = scale.best();
         line = "\n★最终曲调:%d\n";
+    } else if (const int closed = keyClosedByLastNote(scale, p.finalPitchClass); closed >= 0) {
+        key = closed;
+        line = "\n★结尾音判断，最终曲调:%d\n";
     } else if (penta.best() == opening.best() && opening.hasSingleBest()) {
         key = penta.best();
         line = "\n★第一小节==12356加权，最终曲调:%d\n";

@@ -29,8 +29,10 @@ KeyProfiles KeyProfileBuilder::build(const NoteSpan& melody) const
     int64_t pos = 0;
     for (size_t i = 0; i < n; ++i) {
         const StepKind kind = chooser.choose(len[i]);
-        if (!isRest(melody.notes[i]))
+        if (!isRest(melody.notes[i])) {
             addNote(out, melody.notes[i] % 12, pos, len[i], kind, openingEnd);
+            out.finalPitchClass = melody.notes[i] % 12;
+        }
         pos += len[i];
     }
     return out;

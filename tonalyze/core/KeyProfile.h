@@ -11,6 +11,7 @@ namespace tonalyze {
 struct KeyProfiles {
     PitchProfile whole{};
     PitchProfile opening{};
+    int finalPitchClass = -1;  // of the melody's last pitched note
 };
 
 class KeyProfileBuilder {

@@ -33,4 +33,13 @@ std::string KeyRanking::traceText() const
     return text;
 }
 
+std::vector<int> KeyRanking::within(double share) const
+{
+    std::vector<int> out;
+    for (const Entry& e : m_entries)
+        if (static_cast<double>(e.score) >= share * static_cast<double>(m_entries[0].score))
+            out.push_back(e.tonic);
+    return out;
+}
+
 }  // namespace tonalyze

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace tonalyze {
 
@@ -16,6 +17,8 @@ public:
     static KeyRanking rank(const PitchProfile& profile, const std::array<int, N>& degrees);
 
     int best() const { return m_entries[0].tonic; }
+    // Tonics scoring at least share x the best score, best first.
+    std::vector<int> within(double share) const;
     // Second score over the first; 1 when nothing scored at all (fully ambiguous).
     double ratio() const;
     bool hasSingleBest() const { return m_entries[0].score != m_entries[1].score; }

@@ -34,11 +34,14 @@ TEST_P(CandidateRanking, RanksTriadsAgainstTheBar)
 INSTANTIATE_TEST_SUITE_P(
     Profiles, CandidateRanking,
     ::testing::Values(
-        // I 147, vi 107, iii 98, IV 69, V 50; ii 25 is under a quarter of the best.
-        RankCase{"CMajorTriad", {{0, 1}, {4, 1}, {7, 1}}, {{kI, 100}, {kVI, 72}, {kIII, 66}, {kIV, 46}, {kV, 34}}},
-        // vi 147, IV 117, I 98, ii 74, iii 50; V nothing.
-        RankCase{"AMinorTriad", {{9, 1}, {0, 1}, {4, 1}}, {{kVI, 100}, {kIV, 79}, {kI, 66}, {kII, 50}, {kIII, 34}}},
-        // V 50, I 49, iii 48; vi 10 is dropped, IV and ii score nothing.
+        // I 147, vi 107, iii 98, IV 59, V 50; ii 10 is under a quarter of the best.
+        RankCase{"CMajorTriad", {{0, 1}, {4, 1}, {7, 1}}, {{kI, 100}, {kVI, 72}, {kIII, 66}, {kIV, 40}, {kV, 34}}},
+        // vi 147, IV 107, I 98, ii 59, iii 50; V nothing.
+        RankCase{"AMinorTriad", {{9, 1}, {0, 1}, {4, 1}}, {{kVI, 100}, {kIV, 72}, {kI, 66}, {kII, 40}, {kIII, 34}}},
+        // "G G A A" in G: do on the strong beats, re after. I, not ii.
+        RankCase{"DoThenRe", {{0, 2400}, {2, 1600}}, {{kI, 100}, {kIV, 86}, {kVI, 84}, {kII, 76}, {kV, 57}}},
+        // E G# B in C: sol sharp is the third of the chord on mi.
+        RankCase{"RaisedSolIsTheThirdOnMi", {{4, 1}, {8, 1}, {11, 1}}, {{kIII, 100}, {kVI, 33}, {kI, 32}, {kV, 32}}},
         RankCase{"SolAlone", {{7, 100}}, {{kV, 100}, {kI, 98}, {kIII, 96}}},
         RankCase{"Silence", {}, {{kI, 80}, {kVI, 80}, {kIV, 80}, {kV, 80}, {kII, 80}, {kIII, 80}}},
         // sol + la: vi 60, V 50, I 49 = ii 49, IV 48 = iii 48; ties keep table order.

@@ -140,6 +140,9 @@ INSTANTIATE_TEST_SUITE_P(
         ProfileCase{"PickupMovesOpening", "r:3 A4:1 A4:1", 0, 9, 1000 + 4000, 1000 + 4000},
         // 3/4: beats 1..3 of one bar.
         ProfileCase{"WaltzBar", "D4:3", 1, 2, 4500 + 3000 + 2500, 4500 + 3000},
+        // 2/4 weighs the off-beat eighth above the sixteenths around it, as
+        // every other metre does: 1600 + 800 for an eighth on the "and".
+        ProfileCase{"TwoFourOffBeatEighth", "G4:0.5 A4:0.5 G4:1", 2, 9, 1600 + 800, 1600 + 800},
         // 6/8 second beat weights.
         ProfileCase{"SixEightBeatTwo", "r:1 F4:1 r:1", 3, 5, 3300 + 2200, 3300}),
     [](const auto& tc) { return std::string(tc.param.name); });
@@ -187,6 +190,17 @@ INSTANTIATE_TEST_SUITE_P(
                       profileOf({{7, 10}, {11, 10}, {2, 10}, {4, 10}})},
                      7,
                      "第一小节==12356加权，最终曲调:7"},
+        // E minor without C sharp: G and D fit the scale almost alike and D
+        // leads the pentatonic, but the tune ends on E, la in G and re in D.
+        DecisionCase{"LastNoteLaClosesTheRelativeMajor",
+                     {profileOf({{0, 4}, {2, 7}, {4, 24}, {6, 23}, {7, 19}, {9, 14}, {11, 8}}), {}, 4},
+                     7,
+                     "★结尾音判断，最终曲调:7"},
+        // The same notes ending on D, do in D and sol in G.
+        DecisionCase{"LastNoteDoClosesItsOwnKey",
+                     {profileOf({{0, 4}, {2, 7}, {4, 24}, {6, 23}, {7, 19}, {9, 14}, {11, 8}}), {}, 2},
+                     2,
+                     "★结尾音判断，最终曲调:2"},
         // No opening information and full ties: the smallest ratio decides.
         DecisionCase{"RatioFallsBack", {profileOf({{0, 10}, {7, 10}, {2, 10}, {5, 10}}), {}}, 5,
                      "★最大差比判断，最终曲调:5"}),

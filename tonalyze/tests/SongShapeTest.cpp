@@ -16,6 +16,14 @@ CandidateList list(std::initializer_list<Candidate> c)
     return out;
 }
 
+CandidateList list(const std::vector<std::pair<int, int>>& c)
+{
+    CandidateList out;
+    for (size_t i = 0; i < c.size() && i < out.size(); ++i)
+        out[i] = {c[i].first, c[i].second};
+    return out;
+}
+
 // Bars that sound nothing alike: bar x holds only degree x mod 7.
 std::vector<BarRecord> distinctBars(int n)
 {
@@ -166,6 +174,7 @@ TEST(CadenceSplit, OnATonicStartALongNoteAtBarEightCloses)
 struct SearchCase {
     const char* name;
     int64_t doTicksInLastBar;
+    std::vector<std::pair<int, int>> lastBar;  // candidates: function, percent
     std::vector<int> chords;
 };
 
@@ -177,7 +186,7 @@ TEST_P(PhraseSearch, CadenceFollowsTheLastBar)
     bars[0].first = list({{kI, 100}});
     bars[1].first = list({{kIV, 100}, {kII, 90}});
     bars[2].first = list({{kV, 100}, {kIII, 90}});
-    bars[3].first = list({{kI, 100}, {kVI, 100}});
+    bars[3].first = list(GetParam().lastBar);
     bars[3].degreeTime[kDo] = GetParam().doTicksInLastBar;
     const Metre metre(1, 192);
     const SongShape song(bars, metre, 0);
@@ -188,9 +197,12 @@ INSTANTIATE_TEST_SUITE_P(
     LastBar, PhraseSearch,
     ::testing::Values(
         // do held for three beats: the authentic cadence V - I.
-        SearchCase{"HeldTonicClosesOnI", 576, {kI, kIV, kV, kI}},
-        // do only touched: V - vi outscores the weak close.
-        SearchCase{"PassingTonicGivesDeceptiveCadence", 96, {kI, kIV, kV, kVI}}),
+        SearchCase{"HeldTonicClosesOnI", 576, {{kI, 100}, {kVI, 100}}, {kI, kIV, kV, kI}},
+        // do only touched and vi fitting no better: a major phrase still
+        // closes on its tonic.
+        SearchCase{"PassingTonicStillClosesOnI", 96, {{kI, 100}, {kVI, 100}}, {kI, kIV, kV, kI}},
+        // The melody settles on la: V - vi, the deceptive cadence.
+        SearchCase{"LaInTheLastBarGivesDeceptiveCadence", 96, {{kVI, 100}, {kI, 70}}, {kI, kIV, kV, kVI}}),
     [](const auto& tc) { return std::string(tc.param.name); });
 
 TEST(PhraseSearch, TiedLastBarRepeatsTheChordBeforeIt)

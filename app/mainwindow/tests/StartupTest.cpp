@@ -10,6 +10,7 @@
 #include "FakeEngine.h"
 #include "ProjectFile.h"
 #include "SettingsStore.h"
+#include "TLoginArea.h"
 #include "TMainForm.h"
 #include "TMessageForm.h"
 #include "TPNGButton.h"
@@ -109,7 +110,7 @@ TEST_F(StartupTest, WithoutTheServiceTheProgramGoesOnWithoutLogin)
     g_serviceResult = 1;
     ASSERT_TRUE(Start());
     EXPECT_EQ(m_messages, QStringList{QStringLiteral("16 网络服务启动失败!\n(将无法进行网络相关操作)")});
-    EXPECT_FALSE(m_form->m_btnLogin->isVisible());
+    EXPECT_FALSE(m_form->LoginArea().m_btnLogin->isVisible());
     EXPECT_FALSE(m_form->MenuAction(TMainForm::kItemForum)->isEnabled());
     EXPECT_EQ(m_form->CurrentPage(), 1) << "a new song was started";
 }
@@ -123,9 +124,9 @@ TEST_F(StartupTest, ARememberedLoginAndNewNoticesShowAtOnceAndExitShutsDown)
     ASSERT_TRUE(Start());
     EXPECT_TRUE(m_messages.isEmpty()) << m_messages.join(QLatin1Char('|')).toStdString();
     EXPECT_EQ(g_logins, 1);
-    EXPECT_TRUE(m_form->m_lblLoging->isVisible());
-    EXPECT_TRUE(m_form->m_panelNoticeNum->isVisible());
-    EXPECT_EQ(m_form->m_pbUserNoticeNum->toolTip(), QStringLiteral("有3条网站最新公告"));
+    EXPECT_TRUE(m_form->LoginArea().m_lblLoging->isVisible());
+    EXPECT_TRUE(m_form->LoginArea().m_panelNoticeNum->isVisible());
+    EXPECT_EQ(m_form->LoginArea().m_pbUserNoticeNum->toolTip(), QStringLiteral("有3条网站最新公告"));
     EXPECT_TRUE(m_form->MenuAction(TMainForm::kItemForum)->isEnabled());
 
     // Exit with an unsaved melody asks; No closes and ends the service.

@@ -15,6 +15,7 @@
 #include "MainLogic.h"
 #include "ProjectFile.h"
 #include "SettingsStore.h"
+#include "TLoginArea.h"
 #include "TMainForm.h"
 #include "TMessageForm.h"
 #include "TPNGButton.h"
@@ -300,29 +301,29 @@ TEST_F(MainFormTest, LoginEventsDriveTheBandAndTheBadge)
     std::snprintf(m_session.user.userName, sizeof m_session.user.userName, "%s", "lin");
     std::snprintf(m_session.user.nickname, sizeof m_session.user.nickname, "%s", "小林");
     m_form->ShowLoggingIn();
-    EXPECT_TRUE(m_form->m_lblLoging->isVisible());
-    EXPECT_FALSE(m_form->m_btnLogin->isVisible());
+    EXPECT_TRUE(m_form->LoginArea().m_lblLoging->isVisible());
+    EXPECT_FALSE(m_form->LoginArea().m_btnLogin->isVisible());
     m_form->HandleMessage(UM_SERVICE_EVENT, 0x220000, 0);
-    EXPECT_TRUE(m_form->m_panelUserInfo->isVisible());
-    EXPECT_EQ(m_form->m_lblUsername->text(), QStringLiteral("小林"));
+    EXPECT_TRUE(m_form->LoginArea().m_panelUserInfo->isVisible());
+    EXPECT_EQ(m_form->LoginArea().m_lblUsername->text(), QStringLiteral("小林"));
     EXPECT_TRUE(m_session.song.Flag(kFlagLoggedIn));
 
     m_form->HandleMessage(UM_SERVICE_EVENT, 0x960000, 3);
     m_form->HandleMessage(UM_SERVICE_EVENT, 0x960000, (7 << 16) | 2);
-    EXPECT_TRUE(m_form->m_panelNoticeNum->isVisible());
+    EXPECT_TRUE(m_form->LoginArea().m_panelNoticeNum->isVisible());
     EXPECT_EQ(m_form->NoticeCount(), 3);
     EXPECT_EQ(m_form->PersonalCount(), 2);
-    EXPECT_EQ(m_form->m_pbUserNoticeNum->toolTip(), QStringLiteral("有 3 条网站最新公告\n和 2 条个人空间消息"));
-    EXPECT_EQ(m_form->m_panelNoticeNum->parentWidget(), m_form->m_panelUserInfo);
+    EXPECT_EQ(m_form->LoginArea().m_pbUserNoticeNum->toolTip(), QStringLiteral("有 3 条网站最新公告\n和 2 条个人空间消息"));
+    EXPECT_EQ(m_form->LoginArea().m_panelNoticeNum->parentWidget(), m_form->LoginArea().m_panelUserInfo);
 
     m_form->Logoff();
-    EXPECT_TRUE(m_form->m_btnLogin->isVisible());
+    EXPECT_TRUE(m_form->LoginArea().m_btnLogin->isVisible());
     EXPECT_FALSE(m_session.song.Flag(kFlagLoggedIn));
     EXPECT_STREQ(m_session.user.userName, "lin");
     EXPECT_STREQ(m_session.user.nickname, "");
-    EXPECT_EQ(m_form->m_panelNoticeNum->pos(), QPoint(124, 2));
+    EXPECT_EQ(m_form->LoginArea().m_panelNoticeNum->pos(), QPoint(124, 2));
     m_form->HandleMessage(UM_SERVICE_EVENT, 0x960000, 0);
-    EXPECT_FALSE(m_form->m_panelNoticeNum->isVisible());
+    EXPECT_FALSE(m_form->LoginArea().m_panelNoticeNum->isVisible());
 
     m_settings->StoreLogin("lin", true, "pw");
     m_form->HandleMessage(UM_SERVICE_EVENT, 0x220000 + 32773, 0);

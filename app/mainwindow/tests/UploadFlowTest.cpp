@@ -10,6 +10,7 @@
 #include "FakeEngine.h"
 #include "SettingsStore.h"
 #include "TMainForm.h"
+#include "TUploadFlow.h"
 #include "TMessageForm.h"
 
 using namespace melodrift;
@@ -110,7 +111,7 @@ TEST_F(UploadFlowTest, ASongWithoutAnMp3IsExportedIntoTheUploadFolderAndUploaded
 {
     m_names = {QStringLiteral("晚风")};
     m_form->UploadSong();
-    const std::string expected = (TMainForm::UploadFolder() + QStringLiteral("晚风.mp3")).toStdString();
+    const std::string expected = (TUploadFlow::UploadFolder() + QStringLiteral("晚风.mp3")).toStdString();
     ASSERT_EQ(m_script.exported, std::vector<std::string>{expected});
     ASSERT_EQ(m_script.uploaded, std::vector<std::string>{expected});
     EXPECT_TRUE(m_script.blockOk);
@@ -181,7 +182,7 @@ TEST_F(UploadFlowTest, TypedNamesStayInsideTheUploadFolderAndNobodyLoggedInUploa
     m_form->UploadSong();
     ASSERT_EQ(m_script.exported.size(), 1u);
     const QFileInfo written(QString::fromStdString(m_script.exported[0]));
-    EXPECT_EQ(written.absolutePath() + QLatin1Char('/'), TMainForm::UploadFolder());
+    EXPECT_EQ(written.absolutePath() + QLatin1Char('/'), TUploadFlow::UploadFolder());
 
     m_session.song.SetFlag(kFlagLoggedIn, false);
     m_names = {QStringLiteral("c")};

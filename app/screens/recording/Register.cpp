@@ -1,0 +1,15 @@
+#include "RegisterScreens.h"
+
+#include "ScreenRegistry.h"
+#include "TSetupForm.h"
+
+namespace melodrift {
+
+void RegisterRecordingScreens()
+{
+    SetPageFactory(0, [](TMainForm& form, AppSession& session, QWidget* parent) -> TScreenPage* {
+        return new TSetupForm(form, session, parent);
+    });
+}
+
+} // namespace melodrift

@@ -80,6 +80,32 @@ Database::Database(const std::string& path)
          " title TEXT, text TEXT)");
     Exec("CREATE TABLE IF NOT EXISTS questions(id INTEGER PRIMARY KEY AUTOINCREMENT, owner INTEGER,"
          " state INTEGER, question TEXT, answer TEXT, stamp INTEGER)");
+    // Question sync looks rows up by change stamp and by owner.
+    Exec("CREATE INDEX IF NOT EXISTS questions_by_stamp ON questions(stamp)");
+    Exec("CREATE INDEX IF NOT EXISTS questions_by_owner ON questions(owner)");
+}
+
+Database::Transaction::Transaction(Database& db) : m_owner(db)
+{
+    // Inside another change this one is part of it.
+    if (sqlite3_get_autocommit(db.m_db) == 0)
+        m_done = true;
+    else
+        db.Exec("BEGIN IMMEDIATE"); // the admin commands write from another process
+}
+
+Database::Transaction::~Transaction()
+{
+    if (!m_done)
+        sqlite3_exec(m_owner.m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+}
+
+void Database::Transaction::Commit()
+{
+    if (m_done)
+        return;
+    m_owner.Exec("COMMIT");
+    m_done = true;
 }
 
 Database::~Database() { sqlite3_close(m_db); }
@@ -128,11 +154,14 @@ std::optional<User> Database::FindUser(const std::string& name)
 std::optional<int32_t> Database::AddUser(const std::string& name, const std::string& nickname,
                                          const StoredPassword& pw)
 {
+    Transaction t(*this);
     if (FindUser(name))
         return std::nullopt;
     Statement s(m_db, "INSERT INTO users(name, nickname, salt, hash, iterations) VALUES(?, ?, ?, ?, ?)");
     s.Bind(1, name).Bind(2, nickname).Bind(3, pw.salt).Bind(4, pw.hash).Bind(5, pw.iterations).Step();
-    return int32_t(sqlite3_last_insert_rowid(m_db));
+    auto id = int32_t(sqlite3_last_insert_rowid(m_db));
+    t.Commit();
+    return id;
 }
 
 int32_t Database::SongCount(int32_t userId)
@@ -152,7 +181,7 @@ std::vector<StyleRow> Database::StyleList()
         StyleRow r;
         r.id = int32_t(s.Int(0));
         r.revision = int32_t(s.Int(1));
-        r.data.resize(size_t(s.Int(2)));
+        r.size = size_t(s.Int(2));
         rows.push_back(std::move(r));
     }
     return rows;
@@ -171,11 +200,34 @@ std::optional<StyleRow> Database::Style(int32_t id, bool withData)
     r.detail = s.Blob(2);
     if (withData)
         r.data = s.Blob(3);
+    r.size = r.data.size();
     return r;
+}
+
+bool Database::StyleDataRange(int32_t id, int32_t revision, size_t from, size_t count, std::vector<uint8_t>& out)
+{
+    Statement s(m_db, "SELECT revision FROM styles WHERE id=?");
+    s.Bind(1, id);
+    if (!s.Step() || s.Int(0) != revision)
+        return false;
+    // Only the asked part is read, not the whole style.
+    sqlite3_blob* blob = nullptr;
+    if (sqlite3_blob_open(m_db, "main", "styles", "data", id, 0, &blob) != SQLITE_OK) {
+        sqlite3_blob_close(blob);
+        return false;
+    }
+    bool ok = from + count <= size_t(sqlite3_blob_bytes(blob));
+    if (ok) {
+        out.resize(count);
+        ok = sqlite3_blob_read(blob, out.data(), int(count), int(from)) == SQLITE_OK;
+    }
+    sqlite3_blob_close(blob);
+    return ok;
 }
 
 bool Database::PublishStyle(int32_t id, const std::vector<uint8_t>& detail, const std::vector<uint8_t>& data)
 {
+    Transaction t(*this);
     auto old = Style(id, true);
     if (old && old->detail == detail && old->data == data)
         return false;
@@ -184,17 +236,20 @@ bool Database::PublishStyle(int32_t id, const std::vector<uint8_t>& detail, cons
                       " COALESCE((SELECT recommended FROM styles WHERE id=?), 0))");
     s.Bind(1, id).Bind(2, revision).Bind(3, detail).Bind(4, data).Bind(5, id).Step();
     SetMeta("style_stamp", std::to_string(StyleStamp() + 1));
+    t.Commit();
     return true;
 }
 
 void Database::SetRecommended(const std::vector<int32_t>& ids)
 {
+    Transaction t(*this);
     Exec("UPDATE styles SET recommended=0");
     int order = 1;
     for (int32_t id : ids) {
         Statement s(m_db, "UPDATE styles SET recommended=? WHERE id=?");
         s.Bind(1, order++).Bind(2, id).Step();
     }
+    t.Commit();
 }
 
 std::vector<int32_t> Database::Recommended()
@@ -251,43 +306,77 @@ int32_t Database::NextQuestionStamp()
 
 int32_t Database::AddQuestion(int32_t owner, const std::string& text)
 {
+    Transaction t(*this); // the stamp is read and written while admins write too
     int32_t stamp = NextQuestionStamp();
     Statement s(m_db, "INSERT INTO questions(owner, state, question, answer, stamp) VALUES(?, 0, ?, '', ?)");
     s.Bind(1, owner).Bind(2, text).Bind(3, stamp).Step();
-    return int32_t(sqlite3_last_insert_rowid(m_db));
+    auto id = int32_t(sqlite3_last_insert_rowid(m_db));
+    t.Commit();
+    return id;
 }
 
 bool Database::AnswerQuestion(int32_t id, const std::string& answer, bool makePublic)
 {
+    Transaction t(*this);
     int32_t stamp = NextQuestionStamp();
     Statement s(m_db, "UPDATE questions SET answer=?, state=?, stamp=? WHERE id=? AND state<>5");
     s.Bind(1, answer).Bind(2, makePublic ? 6 : 1).Bind(3, stamp).Bind(4, id).Step();
-    return sqlite3_changes(m_db) > 0;
+    bool changed = sqlite3_changes(m_db) > 0;
+    if (changed) // an unknown id does not move the stamp
+        t.Commit();
+    return changed;
 }
 
 bool Database::DeleteQuestion(int32_t id)
 {
+    Transaction t(*this);
     int32_t stamp = NextQuestionStamp();
     Statement s(m_db, "UPDATE questions SET state=5, question='', answer='', stamp=? WHERE id=? AND state<>5");
     s.Bind(1, stamp).Bind(2, id).Step();
-    return sqlite3_changes(m_db) > 0;
+    bool changed = sqlite3_changes(m_db) > 0;
+    if (changed)
+        t.Commit();
+    return changed;
 }
 
-std::vector<QuestionRow> Database::QuestionsFor(int32_t owner, int32_t stamp, const std::vector<int32_t>& ids)
+std::vector<QuestionRow> Database::QuestionsFor(int32_t owner, int32_t stamp, const std::vector<int32_t>& ids,
+                                                size_t limit, int32_t& reached)
 {
-    Statement s(m_db, "SELECT id, owner, state, question, answer, stamp FROM questions ORDER BY id");
+    // One read transaction: the rows and the stamp agree.
+    Transaction t(*this);
+    auto row = [](const Statement& s) {
+        return QuestionRow{int32_t(s.Int(0)), int32_t(s.Int(1)), int32_t(s.Int(2)), s.Text(3), s.Text(4),
+                           int32_t(s.Int(5))};
+    };
     std::vector<QuestionRow> rows;
-    while (s.Step()) {
-        QuestionRow r{int32_t(s.Int(0)), int32_t(s.Int(1)), int32_t(s.Int(2)), s.Text(3), s.Text(4),
-                      int32_t(s.Int(5))};
-        bool listed = std::find(ids.begin(), ids.end(), r.id) != ids.end();
-        bool changed = r.stamp > stamp;
-        bool mine = owner != 0 && r.owner == owner;
-        bool send = (r.state == 6 && changed) || (r.state == 5 && (changed || listed)) ||
-                    (mine && (changed || listed));
-        if (send)
-            rows.push_back(std::move(r));
+    reached = QuestionStamp();
+    Statement changed(m_db, "SELECT id, owner, state, question, answer, stamp FROM questions"
+                            " WHERE stamp>?1 AND (state IN (5, 6) OR (?2<>0 AND owner=?2)) ORDER BY stamp, id"
+                            " LIMIT ?3");
+    changed.Bind(1, stamp).Bind(2, owner).Bind(3, int64_t(limit) + 1);
+    while (changed.Step())
+        rows.push_back(row(changed));
+    if (rows.size() > limit) {
+        // Cut between stamps, so the next sync starts where this one ended.
+        int32_t last = rows[limit - 1].stamp;
+        while (!rows.empty() && rows.back().stamp > last)
+            rows.pop_back();
+        if (limit > 0 && !rows.empty())
+            reached = last;
+        else
+            reached = stamp;
     }
+    for (int32_t id : ids) {
+        if (std::any_of(rows.begin(), rows.end(), [&](const QuestionRow& r) { return r.id == id; }))
+            continue;
+        Statement listed(m_db, "SELECT id, owner, state, question, answer, stamp FROM questions"
+                               " WHERE id=?1 AND (state=5 OR (?2<>0 AND owner=?2))");
+        listed.Bind(1, id).Bind(2, owner);
+        if (listed.Step())
+            rows.push_back(row(listed));
+    }
+    std::sort(rows.begin(), rows.end(), [](const QuestionRow& a, const QuestionRow& b) { return a.id < b.id; });
+    t.Commit();
     return rows;
 }
 
@@ -311,6 +400,7 @@ Versions Database::GetVersions()
 
 void Database::SetVersions(const Versions& v)
 {
+    Transaction t(*this);
     auto text = [](const uint16_t* n) {
         return std::to_string(n[0]) + "." + std::to_string(n[1]) + "." + std::to_string(n[2]) + "." +
                std::to_string(n[3]);
@@ -318,6 +408,7 @@ void Database::SetVersions(const Versions& v)
     SetMeta("version_current", text(v.current));
     SetMeta("version_minimum", text(v.minimum));
     SetMeta("version_text", v.text);
+    t.Commit();
 }
 
 } // namespace melodrift::service

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 struct sqlite3;
@@ -25,6 +26,7 @@ struct StyleRow {
     int32_t revision = 0;
     std::vector<uint8_t> detail;
     std::vector<uint8_t> data;
+    size_t size = 0; // of the data, also when it was not read
 };
 
 struct NoticeRow {
@@ -66,6 +68,9 @@ public:
     int32_t StyleStamp();
     std::vector<StyleRow> StyleList(); // id and revision and data size only
     std::optional<StyleRow> Style(int32_t id, bool withData);
+    // Bytes [from, from + count) of a style's data while it still has that
+    // revision; false otherwise.
+    bool StyleDataRange(int32_t id, int32_t revision, size_t from, size_t count, std::vector<uint8_t>& out);
     // Inserts or replaces; returns true when something changed.
     bool PublishStyle(int32_t id, const std::vector<uint8_t>& detail, const std::vector<uint8_t>& data);
     void SetRecommended(const std::vector<int32_t>& ids);
@@ -86,8 +91,11 @@ public:
     bool AnswerQuestion(int32_t id, const std::string& answer, bool makePublic);
     bool DeleteQuestion(int32_t id);
     // Public questions changed after stamp, the owner's questions changed
-    // after stamp or listed in ids, and deletions after stamp.
-    std::vector<QuestionRow> QuestionsFor(int32_t owner, int32_t stamp, const std::vector<int32_t>& ids);
+    // after stamp or listed in ids, and deletions after stamp or listed; at
+    // most limit of the changed ones, oldest change first. reached is the
+    // stamp a client has after taking them (the current one unless cut).
+    std::vector<QuestionRow> QuestionsFor(int32_t owner, int32_t stamp, const std::vector<int32_t>& ids,
+                                          size_t limit, int32_t& reached);
     int32_t QuestionStamp();
 
     // versions
@@ -98,8 +106,34 @@ public:
     std::string Meta(const std::string& key, const std::string& fallback);
     void SetMeta(const std::string& key, const std::string& value);
 
+    // Runs a change of several statements as one; rolls back when it throws.
+    template <typename F> auto Atomically(F&& change)
+    {
+        Transaction t(*this);
+        if constexpr (std::is_void_v<decltype(change())>) {
+            change();
+            t.Commit();
+        } else {
+            auto result = change();
+            t.Commit();
+            return result;
+        }
+    }
+
 private:
     class Statement;
+    class Transaction {
+    public:
+        explicit Transaction(Database& db);
+        ~Transaction();
+        void Commit();
+        Transaction(const Transaction&) = delete;
+        Transaction& operator=(const Transaction&) = delete;
+
+    private:
+        Database& m_owner;
+        bool m_done = false;
+    };
     void Exec(const char* sql);
     int32_t NextQuestionStamp();
     sqlite3* m_db = nullptr;

@@ -24,16 +24,45 @@ std::string PeerName(const sockaddr_in& a)
     return std::string(ip) + ":" + std::to_string(ntohs(a.sin_port));
 }
 
+// "udp/1.2.3.4:5" back to its address.
+bool DatagramAddress(const std::string& peer, sockaddr_in& a)
+{
+    if (peer.rfind("udp/", 0) != 0)
+        return false;
+    size_t colon = peer.rfind(':');
+    if (colon == std::string::npos)
+        return false;
+    a = sockaddr_in{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(uint16_t(std::strtoul(peer.c_str() + colon + 1, nullptr, 10)));
+    return ::inet_pton(AF_INET, peer.substr(4, colon - 4).c_str(), &a.sin_addr) == 1;
+}
+
+uint64_t RequestKey(const uint8_t* data, size_t size)
+{
+    uint64_t h = 1469598103934665603ull; // FNV-1a
+    for (size_t i = 0; i < size; ++i)
+        h = (h ^ data[i]) * 1099511628211ull;
+    return h;
+}
+
+std::string PendingName(const std::string& peer, const Message& m)
+{
+    return peer + "#" + std::to_string(m.id) + "#" + std::to_string(m.sequence);
+}
+
 } // namespace
 
 Server::Server(ServerOptions options, Dispatcher& dispatcher) : m_options(std::move(options)), m_dispatcher(dispatcher)
 {
     if (::pipe2(m_wake, O_CLOEXEC | O_NONBLOCK) != 0)
         m_wake[0] = m_wake[1] = -1;
+    m_dispatcher.SetWakeFd(m_wake[1]);
 }
 
 Server::~Server()
 {
+    m_dispatcher.SetWakeFd(-1);
     for (size_t i = m_connections.size(); i-- > 0;)
         CloseConnection(i);
     for (int fd : {m_udp, m_tcp, m_wake[0], m_wake[1]})
@@ -84,47 +113,121 @@ void Server::Stop()
     }
 }
 
-bool Server::Allow(const std::string& peer)
+bool Server::Allow(SourceState& source)
 {
-    auto now = std::chrono::steady_clock::now();
-    auto [at, fresh] = m_buckets.try_emplace(peer, Bucket{double(m_options.ratePerSecond), now});
-    Bucket& b = at->second;
-    double seconds = std::chrono::duration<double>(now - b.refilled).count();
-    b.tokens = std::min(double(m_options.ratePerSecond), b.tokens + seconds * m_options.ratePerSecond);
-    b.refilled = now;
-    if (b.tokens < 1.0)
+    auto now = Clock::now();
+    double rate = m_options.ratePerSecond;
+    if (source.refilled == Clock::time_point{})
+        source.tokens = rate;
+    else
+        source.tokens = std::min(rate, source.tokens + std::chrono::duration<double>(now - source.refilled).count() * rate);
+    source.refilled = now;
+    if (source.tokens < 1.0)
         return false;
-    b.tokens -= 1.0;
+    // Sources that never showed they read replies share one budget, so a
+    // flood from many forged addresses cannot take the loop from the others.
+    if (!source.proven && m_options.globalRatePerSecond > 0) {
+        double global = m_options.globalRatePerSecond;
+        m_globalTokens = m_globalRefilled == Clock::time_point{}
+                             ? global
+                             : std::min(global, m_globalTokens +
+                                                    std::chrono::duration<double>(now - m_globalRefilled).count() * global);
+        m_globalRefilled = now;
+        if (m_globalTokens < 1.0)
+            return false;
+        m_globalTokens -= 1.0;
+    }
+    source.tokens -= 1.0;
     return true;
+}
+
+void Server::Remember(SourceState& source, const std::string& peer, const Message& request, uint64_t key,
+                      const std::vector<uint8_t>& bytes)
+{
+    if (request.id == kProbe || m_options.repliesPerSource == 0)
+        return;
+    auto& replies = source.replies;
+    if (replies.size() >= m_options.repliesPerSource)
+        replies.erase(replies.begin());
+    replies.push_back({peer, key, request.id, request.sequence, bytes});
 }
 
 std::vector<uint8_t> Server::Answer(const std::string& peer, const uint8_t* data, size_t size)
 {
     Message request;
-    if (DecodeMessage(data, size, request) != DecodeStatus::Ok || request.id % 2 == 0 || !Allow(peer)) {
+    if (DecodeMessage(data, size, request) != DecodeStatus::Ok || request.id % 2 == 0) {
         ++m_stats.dropped;
         return {};
     }
-    // A retried request (same id and sequence) gets the same answer again
-    // instead of being carried out twice.
-    LastReply& last = m_lastReplies[peer];
-    if (request.id != kProbe && last.id == request.id && last.sequence == request.sequence && !last.bytes.empty()) {
-        ++m_stats.answered;
-        return last.bytes;
+    SourceState& source = m_dispatcher.Sources().Touch(SourceOf(peer));
+    if (!Allow(source)) {
+        ++m_stats.dropped;
+        return {};
+    }
+    // A retried request (the same bytes again) gets the same answer again
+    // instead of being carried out twice. A question has no answer bound to
+    // its peer, so its retry on a new connection or port is caught as well.
+    uint64_t key = RequestKey(data, size);
+    if (request.id != kProbe) {
+        bool anyPeer = request.id == kSubmitQuestion;
+        for (const SourceState::Reply& r : source.replies)
+            if (r.key == key && r.id == request.id && r.sequence == request.sequence && (anyPeer || r.peer == peer)) {
+                ++m_stats.answered;
+                return r.bytes;
+            }
+        if (m_pending.count(PendingName(peer, request)) != 0) {
+            ++m_stats.dropped; // its answer is on the way
+            return {};
+        }
     }
     Message reply;
-    if (!m_dispatcher.Handle(peer, request, reply)) {
+    Dispatcher::Outcome outcome = m_dispatcher.Handle(peer, request, reply);
+    if (outcome == Dispatcher::Outcome::Drop) {
         ++m_stats.dropped;
+        return {};
+    }
+    if (outcome == Dispatcher::Outcome::Pending) {
+        m_pending[PendingName(peer, request)] = key;
         return {};
     }
     std::vector<uint8_t> bytes(kSendCapacity);
     bytes.resize(EncodeMessage(reply, bytes.data()));
-    if (request.id != kProbe)
-        last = {request.id, request.sequence, bytes};
+    // The dispatcher may have made room in the table: look the source up again.
+    Remember(m_dispatcher.Sources().Touch(SourceOf(peer)), peer, request, key, bytes);
     ++m_stats.answered;
     if (m_options.verbose)
         std::fprintf(stderr, "%s id %u seq %u -> code %u\n", peer.c_str(), request.id, request.sequence, reply.code);
     return bytes;
+}
+
+void Server::SendFinished()
+{
+    for (Dispatcher::Finished& f : m_dispatcher.TakeFinished()) {
+        Message request;
+        request.id = uint16_t(f.reply.id - 1);
+        request.sequence = f.reply.sequence;
+        auto pending = m_pending.find(PendingName(f.peer, request));
+        if (pending == m_pending.end())
+            continue;
+        uint64_t key = pending->second;
+        m_pending.erase(pending);
+        std::vector<uint8_t> bytes(kSendCapacity);
+        bytes.resize(EncodeMessage(f.reply, bytes.data()));
+        Remember(m_dispatcher.Sources().Touch(SourceOf(f.peer)), f.peer, request, key, bytes);
+        ++m_stats.answered;
+        sockaddr_in to{};
+        if (DatagramAddress(f.peer, to)) {
+            ::sendto(m_udp, bytes.data(), bytes.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
+            continue;
+        }
+        for (size_t i = 0; i < m_connections.size(); ++i) {
+            if (m_connections[i].peer != f.peer)
+                continue;
+            if (::send(m_connections[i].fd, bytes.data(), bytes.size(), MSG_NOSIGNAL) != ssize_t(bytes.size()))
+                CloseConnection(i);
+            break;
+        }
+    }
 }
 
 void Server::ReadDatagrams()
@@ -154,16 +257,24 @@ void Server::Accept()
         int fd = ::accept4(m_tcp, reinterpret_cast<sockaddr*>(&from), &len, SOCK_CLOEXEC | SOCK_NONBLOCK);
         if (fd < 0)
             return;
-        if (m_connections.size() >= m_options.maxConnections) {
+        std::string peer = PeerName(from);
+        std::string source = SourceOf("tcp/" + peer);
+        if (m_connections.size() >= m_options.maxConnections ||
+            m_connectionsPerSource[source] >= m_options.maxConnectionsPerSource) {
+            if (m_connectionsPerSource[source] == 0)
+                m_connectionsPerSource.erase(source);
             ::close(fd);
+            ++m_stats.dropped;
             continue;
         }
         int on = 1;
         ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
         Connection c;
         c.fd = fd;
-        c.peer = "tcp/" + std::to_string(m_nextConnection++) + "/" + PeerName(from);
-        c.lastSeen = std::chrono::steady_clock::now();
+        c.peer = "tcp/" + std::to_string(m_nextConnection++) + "/" + peer;
+        c.source = source;
+        c.lastSeen = Clock::now();
+        m_connectionsPerSource[source]++;
         m_connections.push_back(std::move(c));
     }
 }
@@ -176,46 +287,51 @@ bool Server::ReadConnection(Connection& c)
         return false;
     if (n < 0)
         return true;
-    c.lastSeen = std::chrono::steady_clock::now();
+    c.lastSeen = Clock::now();
+    if (c.buffer.empty())
+        c.begun = c.lastSeen;
     c.buffer.insert(c.buffer.end(), chunk, chunk + n);
-    while (c.buffer.size() >= kHeaderSize) {
-        size_t total = AnnouncedMessageSize(c.buffer.data());
+    size_t used = 0;
+    while (c.buffer.size() - used >= kHeaderSize) {
+        size_t total = AnnouncedMessageSize(c.buffer.data() + used);
         if (total == 0)
             return false; // a broken header: the stream cannot be followed any more
-        if (c.buffer.size() < total)
+        if (c.buffer.size() - used < total)
             break;
-        std::vector<uint8_t> reply = Answer(c.peer, c.buffer.data(), total);
-        c.buffer.erase(c.buffer.begin(), c.buffer.begin() + ptrdiff_t(total));
+        std::vector<uint8_t> reply = Answer(c.peer, c.buffer.data() + used, total);
+        used += total;
         // Replies are small; a peer that does not read them is dropped.
         if (!reply.empty() && ::send(c.fd, reply.data(), reply.size(), MSG_NOSIGNAL) != ssize_t(reply.size()))
             return false;
     }
+    c.buffer.erase(c.buffer.begin(), c.buffer.begin() + ptrdiff_t(used));
+    if (used > 0 && !c.buffer.empty())
+        c.begun = c.lastSeen;
     return true;
 }
 
 void Server::CloseConnection(size_t index)
 {
-    m_dispatcher.Forget(m_connections[index].peer);
-    m_lastReplies.erase(m_connections[index].peer);
-    m_buckets.erase(m_connections[index].peer);
-    ::close(m_connections[index].fd);
+    Connection& c = m_connections[index];
+    m_dispatcher.Forget(c.peer);
+    if (auto at = m_connectionsPerSource.find(c.source); at != m_connectionsPerSource.end() && --at->second == 0)
+        m_connectionsPerSource.erase(at);
+    ::close(c.fd);
     m_connections.erase(m_connections.begin() + ptrdiff_t(index));
 }
 
 void Server::Housekeeping()
 {
-    auto now = std::chrono::steady_clock::now();
-    if (now - m_lastHousekeeping < std::chrono::seconds(5))
+    auto now = Clock::now();
+    if (now - m_lastHousekeeping < std::chrono::seconds(1))
         return;
     m_lastHousekeeping = now;
     m_dispatcher.Expire();
-    for (size_t i = m_connections.size(); i-- > 0;)
-        if (now - m_connections[i].lastSeen > m_options.idleTimeout)
+    // Idle connections, and those that began a message and never finished it.
+    for (size_t i = m_connections.size(); i-- > 0;) {
+        const Connection& c = m_connections[i];
+        if (now - c.lastSeen > m_options.idleTimeout || (!c.buffer.empty() && now - c.begun > m_options.readDeadline))
             CloseConnection(i);
-    // Datagram peers leave no trace of their going: forget idle ones.
-    if (m_buckets.size() > 4096) {
-        m_buckets.clear();
-        m_lastReplies.clear();
     }
 }
 
@@ -234,6 +350,11 @@ void Server::Run()
         if (m_stop)
             break;
         if (rc > 0) {
+            if (fds[0].revents & POLLIN) {
+                char drain[64];
+                while (::read(m_wake[0], drain, sizeof drain) > 0) {
+                }
+            }
             if (fds[1].revents & POLLIN)
                 ReadDatagrams();
             for (size_t i = fds.size(); i-- > 3;) {
@@ -245,6 +366,7 @@ void Server::Run()
             if (fds[2].revents & POLLIN)
                 Accept();
         }
+        SendFinished();
         Housekeeping();
     }
 }

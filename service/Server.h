@@ -16,9 +16,13 @@ struct ServerOptions {
     uint16_t port = 12071;
     bool udp = true;
     bool tcp = true;
-    int ratePerSecond = 200;      // requests a peer may send each second
+    int ratePerSecond = 200;        // requests one source address may send each second
+    int globalRatePerSecond = 20000; // from sources not yet proven to read replies
     size_t maxConnections = 256;
+    size_t maxConnectionsPerSource = 8;
     std::chrono::seconds idleTimeout{120};
+    std::chrono::milliseconds readDeadline{10000}; // to complete a message once begun
+    size_t repliesPerSource = 16;          // kept for retries
     bool verbose = false;
 };
 
@@ -47,25 +51,22 @@ public:
 private:
     struct Connection {
         int fd = -1;
-        std::string peer;
+        std::string peer, source;
         std::vector<uint8_t> buffer;
-        std::chrono::steady_clock::time_point lastSeen;
-    };
-    struct Bucket {
-        double tokens = 0;
-        std::chrono::steady_clock::time_point refilled;
-    };
-    struct LastReply {
-        uint16_t id = 0, sequence = 0;
-        std::vector<uint8_t> bytes;
+        Clock::time_point lastSeen;
+        Clock::time_point begun; // when the buffered partial message began
     };
 
     void ReadDatagrams();
     void Accept();
     bool ReadConnection(Connection& c); // false: close it
-    // Builds the answer for one received message; empty when dropped.
+    // Builds the answer for one received message; empty when dropped or
+    // when it comes later (a password hash).
     std::vector<uint8_t> Answer(const std::string& peer, const uint8_t* data, size_t size);
-    bool Allow(const std::string& peer);
+    void SendFinished();
+    bool Allow(SourceState& source);
+    void Remember(SourceState& source, const std::string& peer, const Message& request, uint64_t key,
+                  const std::vector<uint8_t>& bytes);
     void CloseConnection(size_t index);
     void Housekeeping();
 
@@ -75,11 +76,14 @@ private:
     uint16_t m_boundPort = 0;
     std::atomic<bool> m_stop{false};
     std::vector<Connection> m_connections;
-    std::map<std::string, Bucket> m_buckets;
-    std::map<std::string, LastReply> m_lastReplies;
+    std::map<std::string, size_t> m_connectionsPerSource;
+    // Requests whose answers wait for a hash: peer/id/sequence → request key.
+    std::map<std::string, uint64_t> m_pending;
+    double m_globalTokens = 0;
+    Clock::time_point m_globalRefilled{};
     uint64_t m_nextConnection = 1;
     ServerStats m_stats;
-    std::chrono::steady_clock::time_point m_lastHousekeeping;
+    Clock::time_point m_lastHousekeeping;
 };
 
 } // namespace melodrift::service

@@ -7,6 +7,7 @@
 
 #include "Digest.h"
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -31,7 +32,8 @@ void OnSignal(int)
 const char* kUsage =
     "usage: melodrift-service <command> --db FILE [options]\n"
     "  serve [--port N] [--bind ADDR] [--styles DIR] [--no-udp] [--no-tcp] [--rate N]\n"
-    "        [--hash-iterations N] [--verbose]      run the server until SIGINT/SIGTERM\n"
+    "        [--hash-iterations N] [--hash-workers N] [--max-connections N] [--sources N]\n"
+    "        [--verbose]                            run the server until SIGINT/SIGTERM\n"
     "  add-user NAME PASSWORD [NICKNAME]           create an account\n"
     "  post-notice TITLE TEXT [--owner ID] [--kind K]   post a notice (owner 0: everyone)\n"
     "  delete-notice ID\n"
@@ -118,6 +120,8 @@ int Serve(Database& db, const Args& a)
 {
     Limits limits;
     limits.hashIterations = Number(a.Get("--hash-iterations"), limits.hashIterations);
+    limits.hashWorkers = std::max(1, Number(a.Get("--hash-workers"), 2));
+    limits.sources = size_t(std::max(1, Number(a.Get("--sources"), int(limits.sources))));
     if (a.Has("--styles"))
         Publish(db, a.Get("--styles"), a.Get("--recommend"));
     ServerOptions options;
@@ -126,6 +130,8 @@ int Serve(Database& db, const Args& a)
     options.udp = !a.Has("--no-udp");
     options.tcp = !a.Has("--no-tcp");
     options.ratePerSecond = Number(a.Get("--rate"), options.ratePerSecond);
+    options.globalRatePerSecond = Number(a.Get("--global-rate"), options.globalRatePerSecond);
+    options.maxConnections = size_t(std::max(1, Number(a.Get("--max-connections"), int(options.maxConnections))));
     options.verbose = a.Has("--verbose");
     Dispatcher dispatcher(db, limits);
     Server server(options, dispatcher);

@@ -56,29 +56,42 @@ void BuildStages(const std::vector<tagComposeStage>& form, std::vector<ComposerS
 
 } // namespace
 
-bool Compose(TSongModel& song, int key, bool combineVoice)
+bool ComposeMidi(const TSongModel& song, const std::vector<tagComposeStage>& form, int key,
+                 std::vector<uint8_t>& midi, int capacity)
 {
-    if (key < 0)
-        key = song.key;
-    const std::vector<tagComposeStage> form = song.songForm;
     const ComposerInput in = BuildComposerInput(song, key);
     std::vector<ComposerStage> stages;
     std::vector<int32_t> styles;
     BuildStages(form, stages, styles);
-    const std::vector<ComposerFill> fills = SongFormFills(song);
-    const std::vector<VoiceSegment> segments = combineVoice ? BuildVoiceSegments(song) : std::vector<VoiceSegment>{};
+    TSongModel formSong;
+    formSong.songForm = form;
+    const std::vector<ComposerFill> fills = SongFormFills(formSong);
 
-    std::vector<uint8_t> buffer(kComposeBufferSize);
-    int32_t size = kComposeBufferSize;
-    int32_t result = Engines().sm.SM_Compose(
-        key, &size, buffer.data(), static_cast<int32_t>(in.sections.size()), in.sections.data(),
+    midi.assign(static_cast<size_t>(capacity), 0);
+    int32_t size = capacity;
+    const int32_t result = Engines().sm.SM_Compose(
+        key, &size, midi.data(), static_cast<int32_t>(in.sections.size()), in.sections.data(),
         static_cast<int32_t>(in.chords.size()), in.chords.data(), static_cast<int32_t>(stages.size()),
         stages.data(), styles.data(), static_cast<int32_t>(fills.size()), fills.data());
-    if (result != 0)
+    if (result != 0) {
+        midi.clear();
+        return false;
+    }
+    midi.resize(static_cast<size_t>(std::clamp<int32_t>(size, 0, capacity)));
+    return true;
+}
+
+bool Compose(TSongModel& song, int key, bool combineVoice)
+{
+    if (key < 0)
+        key = song.key;
+    const std::vector<VoiceSegment> segments = combineVoice ? BuildVoiceSegments(song) : std::vector<VoiceSegment>{};
+    std::vector<uint8_t> buffer;
+    if (!ComposeMidi(song, song.songForm, key, buffer, kComposeBufferSize))
         return false;
 
     const auto& mm = Engines().mm;
-    result = mm.MM_LoadCompose(buffer.data(), std::clamp<int32_t>(size, 0, kComposeBufferSize));
+    int32_t result = mm.MM_LoadCompose(buffer.data(), static_cast<int32_t>(buffer.size()));
     if (result >= 0) {
         mm.MM_SetStreamVolume(4, song.accompanimentVolume);
         song.SetFlag(kFlagComposed, true);

@@ -4,10 +4,12 @@
 // melody hand-over, base accompaniment, song form, full composition, effect
 // presets and the captions of stages. Everything runs on the GUI thread.
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
 #include "ComposerRecords.h"
+#include "SongRecords.h"
 
 namespace melodrift {
 
@@ -24,6 +26,10 @@ bool RefreshStageLengths(TSongModel& song);
 void BuildDefaultSongForm(TSongModel& song);
 // key: the key to compose in; -1 means the song's key.
 bool Compose(TSongModel& song, int key, bool combineVoice);
+// The composing steps of Compose for a song form of the caller's, into midi
+// (at most capacity bytes), without loading anything into the engine.
+bool ComposeMidi(const TSongModel& song, const std::vector<tagComposeStage>& form, int key,
+                 std::vector<uint8_t>& midi, int capacity);
 void ResetEffects(TSongModel& song);
 
 // NewSong: the model's part of starting a new project.

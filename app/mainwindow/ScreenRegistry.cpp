@@ -3,6 +3,7 @@
 #include <array>
 
 #include "MainLogic.h"
+#include "TProgressRunner.h"
 
 namespace melodrift {
 
@@ -35,6 +36,7 @@ void AddFormSetup(FormSetup setup)
 void ClearScreenRegistry()
 {
     TheRegistry() = Registry{};
+    SetProgressRunnerHook({});
 }
 
 PageFactory PageFactoryFor(int page)

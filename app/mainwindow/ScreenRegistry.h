@@ -20,7 +20,8 @@ using FormSetup = std::function<void(TMainForm& form, AppSession& session)>;
 
 void SetPageFactory(int page, PageFactory factory);
 void AddFormSetup(FormSetup setup);
-// Forgets every registration (tests that build forms with and without screens).
+// Forgets every registration, the progress dialog's too (tests that build
+// forms with and without screens).
 void ClearScreenRegistry();
 
 PageFactory PageFactoryFor(int page);

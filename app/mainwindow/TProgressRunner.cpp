@@ -8,6 +8,16 @@
 
 namespace melodrift {
 
+namespace {
+ProgressRunnerHook& Hook()
+{
+    static ProgressRunnerHook hook;
+    return hook;
+}
+} // namespace
+
+void SetProgressRunnerHook(ProgressRunnerHook hook) { Hook() = std::move(hook); }
+
 TProgressRunner::TProgressRunner(const QString& caption, QWidget* parent) : QDialog(parent)
 {
     setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
@@ -27,6 +37,11 @@ TProgressRunner::~TProgressRunner() { UnregisterMessageTarget(this); }
 
 int64_t TProgressRunner::Run(ProgressOperation op)
 {
+    if (Hook()) {
+        const ProgressOutcome outcome = Hook()(parentWidget(), std::move(op));
+        m_failed = outcome.failed;
+        return outcome.workerResult;
+    }
     TProgressThread worker(std::move(op), WindowHandle(this));
     exec();
     worker.Join();

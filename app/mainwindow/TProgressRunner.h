@@ -4,6 +4,7 @@
 // modal window shows its progress; the worker reports by posted messages.
 
 #include <QDialog>
+#include <functional>
 
 #include "MessageDispatcher.h"
 #include "TProgressThread.h"
@@ -12,6 +13,16 @@ class QLabel;
 class QProgressBar;
 
 namespace melodrift {
+
+// The program's progress dialog takes over from this interim window once its
+// screens are registered: it runs the operation modally over parent and
+// reports what Run and Failed report.
+struct ProgressOutcome {
+    int64_t workerResult = 0;
+    bool failed = false;
+};
+using ProgressRunnerHook = std::function<ProgressOutcome(QWidget* parent, ProgressOperation op)>;
+void SetProgressRunnerHook(ProgressRunnerHook hook);
 
 class TProgressRunner : public QDialog, public TMessageTarget {
     Q_OBJECT

@@ -29,7 +29,7 @@ protected:
         db = std::make_unique<Database>((dir / "s.db").string());
         Limits limits;
         limits.hashIterations = 1000;
-        limits.maxTransfersPerPeer = 2;
+        limits.maxTransfersPerSource = 2;
         dispatcher = std::make_unique<Dispatcher>(*db, limits);
         userId = *db->AddUser("alice", "Al", HashDigest(tidelink::PasswordDigest("secret"), 1000));
     }
@@ -50,7 +50,7 @@ protected:
         for (int32_t v : ints)
             w.Int32(v);
         w.Bytes(tail.data(), tail.size());
-        EXPECT_TRUE(dispatcher->Handle(peer, q, a));
+        EXPECT_EQ(dispatcher->Handle(peer, q, a), Dispatcher::Outcome::Reply);
         EXPECT_EQ(a.id, id + 1);
         EXPECT_EQ(a.sequence, 77);
         return a;
@@ -90,7 +90,7 @@ TEST_F(DispatcherTest, RequestsThatAreNotInTheCatalogueAreDropped)
     Message q, a;
     for (uint16_t id : {uint16_t(2), uint16_t(3), uint16_t(150), uint16_t(0)}) {
         q.id = id;
-        EXPECT_FALSE(dispatcher->Handle("p", q, a)) << id;
+        EXPECT_EQ(dispatcher->Handle("p", q, a), Dispatcher::Outcome::Drop) << id;
     }
 }
 
@@ -134,8 +134,12 @@ TEST_F(DispatcherTest, TransfersAreBoundedAndPrivate)
     EXPECT_EQ(chunk.Int(2), 10000 - 2 * 4096) << "the last chunk holds the rest";
     EXPECT_EQ(Ask("p", tidelink::kFetchChunk, {handle, 3}).code, 32781) << "beyond the end";
     EXPECT_EQ(Ask("p", tidelink::kFetchChunk, {handle, -7}).code, 32781);
-    EXPECT_EQ(Ask("p", tidelink::kStyleData, {0, 3}).code, 0);
-    EXPECT_EQ(Ask("p", tidelink::kStyleData, {0, 3}).code, 32781) << "a peer holds at most two transfers";
+    int32_t second = Ask("p", tidelink::kStyleData, {0, 3}).Int(0);
+    int32_t third = Ask("p", tidelink::kStyleData, {0, 3}).Int(0);
+    ASSERT_NE(third, 0) << "a transfer nobody fetched makes room for a new one";
+    EXPECT_EQ(Ask("p", tidelink::kFetchChunk, {second, 0}).code, 32781) << "the unfetched one went";
+    EXPECT_EQ(Ask("p", tidelink::kFetchChunk, {third, 0}).code, 0);
+    EXPECT_EQ(Ask("p", tidelink::kStyleData, {0, 3}).code, 32781) << "two transfers in use are the most";
     Ask("p", tidelink::kFetchChunk, {handle, -1});
     EXPECT_EQ(Ask("p", tidelink::kStyleData, {0, 3}).code, 0) << "closing one frees a place";
     EXPECT_EQ(Ask("p", tidelink::kStyleData, {0, 4}).code, 32776);

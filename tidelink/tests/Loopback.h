@@ -210,6 +210,7 @@ public:
         service::Limits limits;
         limits.hashIterations = 1000;
         limits.fetchChunk = 1000; // several chunks even for small payloads
+        limits.hashWorkers = 1;    // logins take the server's own path off the loop
         dispatcher = std::make_unique<service::Dispatcher>(*db, limits);
         service::ServerOptions options;
         options.port = fixedPort;

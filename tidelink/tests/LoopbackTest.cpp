@@ -242,7 +242,8 @@ TEST_P(LoopbackTest, QuestionsGoUpAndAnswersComeBack)
     EXPECT_STREQ(r[0].title, "Where is my song?");
     EXPECT_TRUE(listing.unanswered);
 
-    auto rows = server->db->QuestionsFor(user.userId, 0, {});
+    int32_t reached = 0;
+    auto rows = server->db->QuestionsFor(user.userId, 0, {}, 100, reached);
     ASSERT_FALSE(rows.empty());
     int32_t id = rows.back().id;
     server->db->AnswerQuestion(id, "In your space", false);

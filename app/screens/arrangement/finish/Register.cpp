@@ -1,10 +1,28 @@
 #include "RegisterScreens.h"
 
+#include "AppSession.h"
+#include "ExportFlow.h"
+#include "ScreenRegistry.h"
+#include "TMainForm.h"
+#include "TProgressForm.h"
+#include "TProgressRunner.h"
+
 namespace melodrift {
 
-// No screen of this folder is built yet: its pages stay placeholders.
 void RegisterFinishScreens()
 {
+    // Every long operation of the window runs in the progress dialog.
+    SetProgressRunnerHook([](QWidget* parent, ProgressOperation op) {
+        TProgressForm form(Session(), parent);
+        const int result = form.Run(std::move(op));
+        return ProgressOutcome{form.WorkerResult(), result != 1 && result != 2};
+    });
+    AddFormSetup([](TMainForm& form, AppSession& session) {
+        form.SetMessageHandler(UM_EXPORT_SONG, [&form, &session](intptr_t, intptr_t) -> intptr_t {
+            RunExportFlow(&form, session);
+            return 1;
+        });
+    });
 }
 
 } // namespace melodrift

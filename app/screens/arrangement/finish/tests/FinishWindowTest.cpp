@@ -1,0 +1,90 @@
+#include <QApplication>
+#include <QLabel>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include "AppSession.h"
+#include "FakeEngine.h"
+#include "RegisterScreens.h"
+#include "ScreenRegistry.h"
+#include "SettingsStore.h"
+#include "TMainForm.h"
+#include "TMessageForm.h"
+#include "TProgressForm.h"
+#include "TSaveForm.h"
+
+using namespace melodrift;
+
+namespace {
+
+// Notes the caption of every progress dialog that shows.
+class ProgressWatch : public QObject {
+public:
+    QStringList captions;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Show)
+            if (auto* form = qobject_cast<TProgressForm*>(watched))
+                captions << form->m_lblCaption->text();
+        return false;
+    }
+};
+
+class FinishWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_dir.isValid());
+        setenv("MELODRIFT_HOME", m_dir.filePath(QStringLiteral("home")).toUtf8().constData(), 1);
+        test::InstallFakeEngine();
+        TMessageForm::SetScript([this](const QString& text, int) {
+            m_messages << text;
+            return 1;
+        });
+        RegisterFinishScreens();
+        m_settings = std::make_unique<TSettingsStore>(m_dir.filePath(QStringLiteral("s.ini")).toStdString());
+        m_form = std::make_unique<TMainForm>(m_session, *m_settings);
+        qApp->installEventFilter(&m_watch);
+    }
+
+    void TearDown() override
+    {
+        qApp->removeEventFilter(&m_watch);
+        m_form.reset();
+        ClearScreenRegistry();
+        TMessageForm::SetScript({});
+        TSaveForm::SetScript({});
+        unsetenv("MELODRIFT_HOME");
+    }
+
+    QTemporaryDir m_dir;
+    AppSession m_session;
+    std::unique_ptr<TSettingsStore> m_settings;
+    std::unique_ptr<TMainForm> m_form;
+    ProgressWatch m_watch;
+    QStringList m_messages;
+};
+
+TEST_F(FinishWindowTest, TheWindowsOwnOperationsRunInTheProgressDialog)
+{
+    m_form->OpenProjectCommand(m_dir.filePath(QStringLiteral("missing.cpj")));
+    EXPECT_EQ(m_watch.captions, QStringList{QStringLiteral("正在打开")});
+    EXPECT_TRUE(m_messages.contains(QStringLiteral("打开工程文件失败！（文件不存在）")));
+}
+
+TEST_F(FinishWindowTest, ExportSongOpensTheSaveDialogAndACancelWritesNothing)
+{
+    int dialogs = 0;
+    TSaveForm::SetScript([&](TSaveForm&) {
+        ++dialogs;
+        return 2;
+    });
+    EXPECT_EQ(m_form->HandleMessage(UM_EXPORT_SONG, 0, 0), 1);
+    EXPECT_EQ(dialogs, 1);
+    EXPECT_TRUE(m_watch.captions.isEmpty());
+    EXPECT_TRUE(m_messages.isEmpty());
+}
+
+} // namespace

@@ -3,6 +3,7 @@
 #include "AppSession.h"
 #include "ExportFlow.h"
 #include "ScreenRegistry.h"
+#include "TComposeForm.h"
 #include "TMainForm.h"
 #include "TProgressForm.h"
 #include "TProgressRunner.h"
@@ -16,6 +17,9 @@ void RegisterFinishScreens()
         TProgressForm form(Session(), parent);
         const int result = form.Run(std::move(op));
         return ProgressOutcome{form.WorkerResult(), result != 1 && result != 2};
+    });
+    SetPageFactory(3, [](TMainForm& form, AppSession& session, QWidget* parent) -> TScreenPage* {
+        return new TComposeForm(form, session, parent);
     });
     AddFormSetup([](TMainForm& form, AppSession& session) {
         form.SetMessageHandler(UM_EXPORT_SONG, [&form, &session](intptr_t, intptr_t) -> intptr_t {

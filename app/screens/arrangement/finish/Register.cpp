@@ -4,6 +4,7 @@
 #include "ExportFlow.h"
 #include "ScreenRegistry.h"
 #include "TComposeForm.h"
+#include "TCompleteForm.h"
 #include "TMainForm.h"
 #include "TProgressForm.h"
 #include "TProgressRunner.h"
@@ -20,6 +21,9 @@ void RegisterFinishScreens()
     });
     SetPageFactory(3, [](TMainForm& form, AppSession& session, QWidget* parent) -> TScreenPage* {
         return new TComposeForm(form, session, parent);
+    });
+    SetPageFactory(4, [](TMainForm& form, AppSession& session, QWidget* parent) -> TScreenPage* {
+        return new TCompleteForm(form, session, parent);
     });
     AddFormSetup([](TMainForm& form, AppSession& session) {
         form.SetMessageHandler(UM_EXPORT_SONG, [&form, &session](intptr_t, intptr_t) -> intptr_t {

@@ -286,6 +286,7 @@ void TCompleteForm::RecordClick()
     }
     m_recording = true;
     m_recorded = false;
+    m_takePending = true;
     m_view->SetPlaying(true);
     m_clock.Start(WindowHandle(this));
     EnableIdleControls(false);
@@ -440,6 +441,13 @@ intptr_t TCompleteForm::HandleMessage(uint32_t message, intptr_t wParam, intptr_
             StopClick();
         return 1;
     case UM_TAKE_RECOGNISED: {
+        if (!m_takePending)
+            return 1;
+        // The engine has stored the take (a take stopped at once changes
+        // next to nothing of the one before).
+        m_takePending = false;
+        m_song.SetFlag(kFlagFinalTake, true);
+        m_song.SetFlag(kFlagExported, false);
         const int latency = static_cast<int>((static_cast<uintptr_t>(wParam) >> 16) & 0xFFFF);
         if (m_state.ShiftForLatency(latency, m_stopBar, m_stopOffset) > 0)
             m_view->update();

@@ -94,6 +94,7 @@ private:
     CompleteState m_state;
     PlaybackClock m_clock;
     bool m_playing = false, m_paused = false, m_recording = false, m_recorded = false;
+    bool m_takePending = false;   // a recording whose take the engine has not reported yet
     int m_startBar = 0;
     double m_startOffset = 0;
     int m_tool = 0;           // 0 none, 1 begin marker, 2 end marker

@@ -1,6 +1,9 @@
 #include "AtomicFile.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
+#include <sys/stat.h>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -8,13 +11,19 @@ namespace melodrift::tidelink {
 
 bool WriteFileAtomically(const std::string& path, const std::vector<uint8_t>& bytes)
 {
-    std::string temp = path + ".tmp";
-    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    // A temporary name of our own beside the file (two writers never share
+    // one), synced before it replaces the file, and the folder synced after,
+    // so a crash leaves either the old file or the new one.
+    std::string temp = path + ".XXXXXX";
+    int fd = ::mkostemp(temp.data(), O_CLOEXEC);
     if (fd < 0)
         return false;
+    ::fchmod(fd, 0644);
     size_t done = 0;
     while (done < bytes.size()) {
         ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
         if (n <= 0) {
             ::close(fd);
             ::unlink(temp.c_str());
@@ -27,6 +36,13 @@ bool WriteFileAtomically(const std::string& path, const std::vector<uint8_t>& by
     if (!ok || std::rename(temp.c_str(), path.c_str()) != 0) {
         ::unlink(temp.c_str());
         return false;
+    }
+    size_t slash = path.rfind('/');
+    std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
     }
     return true;
 }

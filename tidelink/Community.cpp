@@ -53,7 +53,7 @@ int Service::SyncNoticeOwner(int32_t owner)
     int32_t size = reply.Int(1);
     if (size > 0) {
         std::vector<uint8_t> payload;
-        int fetched = FetchChunks(reply.Int(0), size, payload, Origin::ServiceThread);
+        int fetched = FetchChunks(reply.Int(0), size, kMaxNoticeBytes, payload, Origin::ServiceThread);
         if (fetched != 0)
             return fetched;
         int32_t entries = m_notices.Merge(owner, payload.data(), payload.size());
@@ -110,7 +110,7 @@ int Service::SyncQuestions()
     int32_t size = reply.Int(2);
     if (size > 0) {
         std::vector<uint8_t> payload;
-        int fetched = FetchChunks(reply.Int(1), size, payload, Origin::ServiceThread);
+        int fetched = FetchChunks(reply.Int(1), size, kMaxQuestionBytes, payload, Origin::ServiceThread);
         if (fetched != 0)
             return fetched;
         int32_t entries = m_questions.Merge(payload.data(), payload.size(), stamp);

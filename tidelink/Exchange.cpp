@@ -57,6 +57,35 @@ int Service::AwaitReply(const Message& request, Message& reply, Origin origin)
     }
 }
 
+bool Service::ReopenStream(uint16_t requestId)
+{
+    // Called with the exchange lock held, on the TCP transport only.
+    auto stop = [this] { return m_stopping.load(); };
+    const Timing& t = m_config.timing;
+    Channel& stream = *m_tcp.channel;
+    stream.Close();
+    if (!stream.Open(m_address) || !stream.Connect(m_address, t.probeWaitMs, stop) ||
+        !stream.Probe(t.probeWaitMs, 1, stop)) {
+        MDP_DebugOutput("TCP reconnect failed.\n");
+        return false;
+    }
+    // A login belongs to its connection: log in again before a request
+    // that needs it goes out on the new one.
+    CS_UserRecord* user = m_user.load();
+    if (m_login != 2 || user == nullptr || requestId == kLogin || requestId == kRegister || requestId == kGreeting)
+        return true;
+    Message login, answer;
+    PrepareRequest(login, kLogin);
+    std::string digest;
+    FillCredentials(login, *user, digest);
+    login.sequence = m_sequence.fetch_add(1);
+    if (!stream.Send(login) || AwaitReply(login, answer, Origin::ServiceThread) != 0 || answer.code != 0) {
+        MDP_DebugOutput("Login again after reconnect failed.\n");
+        return false;
+    }
+    return true;
+}
+
 int Service::Exchange(Message& request, Message& reply, Origin origin)
 {
     std::lock_guard guard(m_exchangeLock);
@@ -79,6 +108,15 @@ int Service::Exchange(Message& request, Message& reply, Origin origin)
             break;
         }
         result = AwaitReply(request, reply, origin);
+        // A stream out of step (a broken frame, or the peer closed it) is
+        // made again and the same request, with its sequence number, sent
+        // once more within the attempts left: the server answers a retry
+        // from its record instead of running it twice.
+        if (result == -1 && attempt + 1 < 3 && m_transport == m_tcp.channel.get() && !m_stopping) {
+            MDP_DebugOutput("TCP stream lost, connect again.\n");
+            if (ReopenStream(request.id))
+                continue;
+        }
         if (result == -1)
             m_connected = false;
         if (result != CS_ERR_TIMEOUT)
@@ -116,11 +154,16 @@ int Service::CallerExchange(Message& request, Message& reply)
     return CS_ERR_CANCELLED;
 }
 
-int Service::FetchChunks(int32_t handle, int32_t size, std::vector<uint8_t>& out, Origin origin)
+int Service::FetchChunks(int32_t handle, int32_t size, size_t limit, std::vector<uint8_t>& out, Origin origin)
 {
     out.clear();
     if (size <= 0)
         return -1;
+    // The server names the size; each purpose has its own ceiling.
+    if (size_t(size) > limit) {
+        MDP_DebugOutput("Transfer of %d bytes refused (at most %d).\n", int(size), int(limit));
+        return CS_ERR_CHUNK_MISMATCH;
+    }
     // The announced size is the server's word: grow with what arrives.
     out.reserve(std::min<size_t>(size_t(size), 1u << 20));
     int result = 0;

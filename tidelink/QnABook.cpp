@@ -124,9 +124,12 @@ bool QnABook::Save()
     std::lock_guard guard(m_lock);
     if (m_folder.empty())
         return false;
-    bool a = WriteFileAtomically(m_folder + "/local.qna", Encode(m_local));
-    bool b = WriteFileAtomically(m_folder + "/common.qna", Encode(m_public));
-    return a && b;
+    // The public list first, and the own one only after it: the sync stamp
+    // is the larger of both, so an own list saved with a newer stamp than
+    // the public one would skip the public answers in between for good.
+    // Own questions are asked for by id, so an older own list loses nothing.
+    return WriteFileAtomically(m_folder + "/common.qna", Encode(m_public)) &&
+           WriteFileAtomically(m_folder + "/local.qna", Encode(m_local));
 }
 
 QnABook::Listing QnABook::Get(bool own, int32_t userId, CS_TextRecord* records, int32_t capacity) const

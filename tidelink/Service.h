@@ -23,6 +23,12 @@ namespace melodrift::tidelink {
 
 inline constexpr uint16_t kDefaultPort = 12071;
 
+// Ceilings for sizes the server announces, by what is fetched.
+inline constexpr size_t kMaxStyleListBytes = 100000 * 16; // the longest list taken
+inline constexpr size_t kMaxStyleDataBytes = 16u << 20;
+inline constexpr size_t kMaxNoticeBytes = 8u << 20;
+inline constexpr size_t kMaxQuestionBytes = 32u << 20;
+
 struct ServiceConfig {
     std::string host;
     uint16_t port = kDefaultPort;
@@ -95,7 +101,10 @@ private:
     int Exchange(Message& request, Message& reply, Origin origin);
     int AwaitReply(const Message& request, Message& reply, Origin origin);
     int CallerExchange(Message& request, Message& reply);
-    int FetchChunks(int32_t handle, int32_t size, std::vector<uint8_t>& out, Origin origin);
+    // Fetches a transfer of the announced size, refused above limit.
+    int FetchChunks(int32_t handle, int32_t size, size_t limit, std::vector<uint8_t>& out, Origin origin);
+    // Makes the TCP stream again (and the login on it); false when it fails.
+    bool ReopenStream(uint16_t requestId);
     void EndedLogin();
     void PrepareRequest(Message& request, uint16_t id) const;
 

@@ -98,7 +98,7 @@ int Service::SyncStyleList()
         return CS_ERR_CHUNK_MISMATCH; // the list would not hold what the reply announced
     m_newStamp = stamp;
     std::vector<uint8_t> records;
-    int fetched = FetchChunks(reply.Int(2), reply.Int(3), records, Origin::ServiceThread);
+    int fetched = FetchChunks(reply.Int(2), reply.Int(3), kMaxStyleListBytes, records, Origin::ServiceThread);
     if (fetched != 0)
         return fetched;
     if (records.size() != size_t(count) * kStyleListRecord)
@@ -218,7 +218,7 @@ int Service::DownloadNow(int32_t styleId, Origin origin, std::vector<uint8_t>& d
     replyCode = reply.code;
     if (result != 0 || reply.code != 0)
         return result;
-    return FetchChunks(reply.Int(0), reply.Int(1), data, origin);
+    return FetchChunks(reply.Int(0), reply.Int(1), kMaxStyleDataBytes, data, origin);
 }
 
 int Service::FetchOneDownload()

@@ -11,7 +11,10 @@
 
 #include <exception>
 #include <filesystem>
+#include <chrono>
 #include <memory>
+#include <mutex>
+#include <thread>
 
 using namespace melodrift::tidelink;
 
@@ -21,8 +24,11 @@ struct Tidelink {
     NoticeBook notices;
     QnABook questions;
     std::unique_ptr<StyleStore> store;
-    std::unique_ptr<Service> service;
-    std::string webRoot = WebRootFor(DefaultServiceHost());
+    // Each call holds its own reference while it runs, so destroying the
+    // service waits for them instead of pulling it from under them.
+    std::mutex lock;
+    std::shared_ptr<Service> service;
+    std::string webRoot;
     bool listsLoaded = false;
 };
 
@@ -32,10 +38,17 @@ Tidelink& State()
     return state;
 }
 
-// The service when it runs; operations report "no service" otherwise.
-Service* Running()
+std::shared_ptr<Service> Current()
 {
-    Service* s = State().service.get();
+    Tidelink& t = State();
+    std::lock_guard guard(t.lock);
+    return t.service;
+}
+
+// The service when it runs; operations report "no service" otherwise.
+std::shared_ptr<Service> Running()
+{
+    std::shared_ptr<Service> s = Current();
     return s != nullptr && !s->Stopping() ? s : nullptr;
 }
 
@@ -75,7 +88,7 @@ MELODRIFT_API int32_t CS_InitialService(MDP_Window window, CS_VersionRecord* ver
         t.webRoot = WebRootFor(address.host);
         if (webAddress != nullptr)
             CopyText(webAddress, CS_WEB_ADDRESS_CAPACITY, t.webRoot);
-        if (t.service != nullptr || version == nullptr)
+        if (Current() != nullptr || version == nullptr)
             return 1;
         LoadLists(t);
         int32_t edition = version->minor;
@@ -98,8 +111,10 @@ MELODRIFT_API int32_t CS_InitialService(MDP_Window window, CS_VersionRecord* ver
         config.version = version;
         config.timing = Timing::FromEnvironment();
         MDP_DebugOutput("netservice created.\n");
-        t.service = std::make_unique<Service>(std::move(config), t.store.get(), t.notices, t.questions);
-        t.service->Start();
+        auto service = std::make_shared<Service>(std::move(config), t.store.get(), t.notices, t.questions);
+        service->Start();
+        std::lock_guard guard(t.lock);
+        t.service = std::move(service);
         return 0;
     });
 }
@@ -108,9 +123,18 @@ MELODRIFT_API int32_t CS_DestroyService(void)
 {
     return Guarded(0, [&]() -> int32_t {
         Tidelink& t = State();
-        if (t.service != nullptr) {
-            t.service->Stop();
-            t.service.reset();
+        std::shared_ptr<Service> service;
+        {
+            std::lock_guard guard(t.lock);
+            service = std::move(t.service);
+        }
+        if (service != nullptr) {
+            // Stopping wakes every call that waits; then wait for them to
+            // leave before the service, its store and its lists go.
+            service->Stop();
+            while (service.use_count() > 1)
+                std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            service.reset();
         }
         if (t.listsLoaded) {
             t.questions.Save();
@@ -127,7 +151,7 @@ MELODRIFT_API int32_t CS_DestroyService(void)
 MELODRIFT_API int32_t CS_CancelOperation(void)
 {
     return Guarded(0, [&]() -> int32_t {
-        if (Service* s = Running())
+        if (auto s = Running())
             s->Cancel();
         return 0;
     });
@@ -136,7 +160,7 @@ MELODRIFT_API int32_t CS_CancelOperation(void)
 MELODRIFT_API int32_t CS_Login(CS_UserRecord* user, int32_t sync)
 {
     return Guarded(CS_ERR_NO_SERVICE, [&]() -> int32_t {
-        Service* s = Running();
+        auto s = Running();
         return s != nullptr ? s->Login(user, sync != 0) : CS_ERR_NO_SERVICE;
     });
 }
@@ -144,7 +168,7 @@ MELODRIFT_API int32_t CS_Login(CS_UserRecord* user, int32_t sync)
 MELODRIFT_API int32_t CS_Register(CS_UserRecord* user)
 {
     return Guarded(CS_ERR_NO_SERVICE, [&]() -> int32_t {
-        Service* s = Running();
+        auto s = Running();
         return s != nullptr ? s->Register(user) : CS_ERR_NO_SERVICE;
     });
 }
@@ -152,7 +176,7 @@ MELODRIFT_API int32_t CS_Register(CS_UserRecord* user)
 MELODRIFT_API int32_t CS_Logoff(void)
 {
     return Guarded(0, [&]() -> int32_t {
-        if (Service* s = Running())
+        if (auto s = Running())
             s->Logoff();
         return 0;
     });
@@ -161,7 +185,7 @@ MELODRIFT_API int32_t CS_Logoff(void)
 MELODRIFT_API int32_t CS_DownloadStyle(int32_t styleId, MDP_Window window)
 {
     return Guarded(CS_ERR_NO_SERVICE, [&]() -> int32_t {
-        Service* s = Running();
+        auto s = Running();
         return s != nullptr ? s->DownloadStyle(styleId, window) : CS_ERR_NO_SERVICE;
     });
 }
@@ -186,7 +210,7 @@ MELODRIFT_API int32_t CS_UploadSong(int32_t userId, const void* info, const char
     return Guarded(CS_ERR_NO_SERVICE, [&]() -> int32_t {
         if (userId == 0)
             return CS_ERR_NO_USER;
-        Service* s = Running();
+        auto s = Running();
         return s != nullptr ? s->UploadSong(userId, info, path, window, result) : CS_ERR_NO_SERVICE;
     });
 }
@@ -213,7 +237,7 @@ MELODRIFT_API int32_t CS_GetQnA(int32_t* count, CS_TextRecord* records, uint8_t 
             return 0;
         QnABook::Listing listing = State().questions.Get(own == 1, userId, records, *count);
         *count = listing.matched;
-        if (Service* s = Running(); s != nullptr && own == 1 && records != nullptr && listing.unanswered)
+        if (auto s = Running(); s != nullptr && own == 1 && records != nullptr && listing.unanswered)
             s->WantAnswers();
         return 0;
     });
@@ -222,7 +246,7 @@ MELODRIFT_API int32_t CS_GetQnA(int32_t* count, CS_TextRecord* records, uint8_t 
 MELODRIFT_API int32_t CS_SubmitQnA(int32_t userId, const char* text)
 {
     return Guarded(CS_ERR_NO_SERVICE, [&]() -> int32_t {
-        Service* s = Running();
+        auto s = Running();
         return s != nullptr ? s->SubmitQuestion(userId, text) : CS_ERR_NO_SERVICE;
     });
 }
@@ -232,9 +256,11 @@ MELODRIFT_API int32_t CS_GetWebPageURL(int32_t action, char* buffer)
     return Guarded(-1, [&]() -> int32_t {
         if (buffer == nullptr)
             return -1;
-        Service* s = State().service.get();
+        auto s = Current();
         if (s == nullptr) {
-            CopyText(buffer, CS_WEB_ADDRESS_CAPACITY, State().webRoot);
+            // Read now, not when the library was loaded: the address may be
+            // set after that and before the service starts.
+            CopyText(buffer, CS_WEB_ADDRESS_CAPACITY, WebRootFor(ServiceAddressFromEnvironment().host));
             return 1;
         }
         std::string url;

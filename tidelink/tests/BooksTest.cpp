@@ -183,3 +183,81 @@ TEST_F(BooksTest, UnansweredOwnQuestionIsReported)
 }
 
 } // namespace
+
+namespace {
+
+// A folder entry where a file should be: writing that file fails. Unblock
+// puts the old file back, as a crash before its write would have left it.
+std::vector<uint8_t> Block(const fs::path& file)
+{
+    std::vector<uint8_t> old;
+    ReadWholeFile(file.string(), old, 1 << 20);
+    fs::remove(file);
+    fs::create_directory(file);
+    return old;
+}
+
+void Unblock(const fs::path& file, const std::vector<uint8_t>& old)
+{
+    fs::remove_all(file);
+    if (!old.empty())
+        ASSERT_TRUE(WriteFileAtomically(file.string(), old));
+}
+
+} // namespace
+
+TEST_F(BooksTest, ACrashBetweenTheQuestionFilesLosesNoAnswers)
+{
+    // An own question (id 7) and a public answer arrive in one sync at stamp 20.
+    auto sync = Payload()
+                    .I32(2)
+                    .I32(7).I32(3).I32(1).Text("mine?").Text("yours")
+                    .I32(8).I32(0).I32(6).Text("public?").Text("for all")
+                    .bytes;
+    struct Case {
+        const char* blocked;
+        int32_t publicAnswers;
+        bool stampMoved;
+    };
+    auto earlier = Payload().I32(1).I32(5).I32(0).I32(6).Text("old?").Text("old answer").bytes;
+    // Only one of the two files reaches the disk. Whatever is left, the next
+    // sync starts no later than the public answers that were saved.
+    for (Case c : {Case{"common.qna", 1, false}, Case{"local.qna", 2, true}}) {
+        SCOPED_TRACE(c.blocked);
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+        {
+            QnABook book;
+            book.Load(dir.string());
+            book.AddLocal({7, 0, 3, "mine?", ""});
+            ASSERT_EQ(book.Merge(earlier.data(), earlier.size(), 10), 1);
+            ASSERT_TRUE(book.Save());
+            auto old = Block(dir / c.blocked);
+            ASSERT_EQ(book.Merge(sync.data(), sync.size(), 20), 2);
+            EXPECT_FALSE(book.Save());
+            Unblock(dir / c.blocked, old);
+        }
+        QnABook reloaded;
+        reloaded.Load(dir.string());
+        EXPECT_EQ(int32_t(reloaded.PublicSize()), c.publicAnswers);
+        EXPECT_EQ(reloaded.SyncStamp(), c.stampMoved ? 20 : 10);
+        EXPECT_EQ(reloaded.LocalIds(10), std::vector<int32_t>{7}) << "the own question is asked for by id again";
+        for (const auto& entry : fs::directory_iterator(dir))
+            EXPECT_EQ(entry.path().filename().string().find(".qna."), std::string::npos)
+                << "no temporary file is left: " << entry.path();
+    }
+}
+
+TEST_F(BooksTest, WritesReplaceTheFileWholeAndLeaveNoTemporaryFiles)
+{
+    fs::path file = dir / "x.bin";
+    ASSERT_TRUE(WriteFileAtomically(file.string(), {1, 2, 3}));
+    ASSERT_TRUE(WriteFileAtomically(file.string(), {4, 5}));
+    std::vector<uint8_t> back;
+    ASSERT_TRUE(ReadWholeFile(file.string(), back, 100));
+    EXPECT_EQ(back, (std::vector<uint8_t>{4, 5}));
+    EXPECT_EQ(fs::status(file).permissions() & fs::perms::owner_read, fs::perms::owner_read);
+    Block(dir / "y.bin");
+    EXPECT_FALSE(WriteFileAtomically((dir / "y.bin").string(), {1}));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator{}), 2) << "x.bin and the folder only";
+}

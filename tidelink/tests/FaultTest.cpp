@@ -319,3 +319,132 @@ TEST(FaultUnreachable, NoServerMeansTimeoutNotAHang)
 }
 
 } // namespace
+
+namespace {
+
+// A TCP relay to the real server that replaces the first reply with a given
+// id by ten bytes no header starts with, and passes everything else.
+class BreakingStreamRelay {
+public:
+    BreakingStreamRelay(uint16_t serverPort, uint16_t replyId) : m_serverPort(serverPort), m_replyId(replyId)
+    {
+        m_listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ::bind(m_listener, reinterpret_cast<sockaddr*>(&a), sizeof a);
+        ::listen(m_listener, 8);
+        socklen_t len = sizeof a;
+        ::getsockname(m_listener, reinterpret_cast<sockaddr*>(&a), &len);
+        m_port = ntohs(a.sin_port);
+        m_thread = std::thread([this] { Run(); });
+    }
+    ~BreakingStreamRelay()
+    {
+        m_stop = true;
+        m_thread.join();
+        for (Pair& p : m_pairs) {
+            ::close(p.client);
+            ::close(p.server);
+        }
+        ::close(m_listener);
+    }
+    uint16_t Port() const { return m_port; }
+    int Connections() const { return m_connections; }
+    bool Broke() const { return m_broke; }
+
+private:
+    struct Pair {
+        int client = -1, server = -1;
+        std::vector<uint8_t> fromServer;
+        bool open = true;
+    };
+    void Run()
+    {
+        while (!m_stop) {
+            std::vector<pollfd> fds{{m_listener, POLLIN, 0}};
+            for (Pair& p : m_pairs) {
+                fds.push_back({p.open ? p.client : -1, POLLIN, 0});
+                fds.push_back({p.open ? p.server : -1, POLLIN, 0});
+            }
+            if (::poll(fds.data(), fds.size(), 20) <= 0)
+                continue;
+            for (size_t i = 0; i < m_pairs.size(); ++i) {
+                Pair& p = m_pairs[i];
+                if (fds[1 + 2 * i].revents != 0 && !Pass(p.client, p.server))
+                    p.open = false;
+                if (fds[2 + 2 * i].revents != 0 && !FromServer(p))
+                    p.open = false;
+            }
+            if (fds[0].revents & POLLIN)
+                Accept();
+        }
+    }
+    void Accept()
+    {
+        int client = ::accept4(m_listener, nullptr, nullptr, SOCK_CLOEXEC);
+        int server = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_port = htons(m_serverPort);
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ::connect(server, reinterpret_cast<sockaddr*>(&a), sizeof a);
+        m_pairs.push_back({client, server, {}, true});
+        ++m_connections;
+    }
+    static bool Pass(int from, int to)
+    {
+        uint8_t buffer[kReceiveCapacity];
+        ssize_t n = ::recv(from, buffer, sizeof buffer, 0);
+        return n > 0 && ::send(to, buffer, size_t(n), MSG_NOSIGNAL) == n;
+    }
+    bool FromServer(Pair& p)
+    {
+        uint8_t buffer[kReceiveCapacity];
+        ssize_t n = ::recv(p.server, buffer, sizeof buffer, 0);
+        if (n <= 0)
+            return false;
+        p.fromServer.insert(p.fromServer.end(), buffer, buffer + n);
+        while (p.fromServer.size() >= kHeaderSize) {
+            size_t total = AnnouncedMessageSize(p.fromServer.data());
+            if (total == 0 || p.fromServer.size() < total)
+                break;
+            uint16_t id = uint16_t(p.fromServer[6] << 8 | p.fromServer[7]);
+            if (id == m_replyId && !m_broke.exchange(true)) {
+                const uint8_t garbage[kHeaderSize] = {'!', '!', '!', '!', '!', '!', '!', '!', '!', '!'};
+                ::send(p.client, garbage, sizeof garbage, MSG_NOSIGNAL);
+            } else {
+                ::send(p.client, p.fromServer.data(), total, MSG_NOSIGNAL);
+            }
+            p.fromServer.erase(p.fromServer.begin(), p.fromServer.begin() + ptrdiff_t(total));
+        }
+        return true;
+    }
+
+    uint16_t m_serverPort, m_replyId, m_port = 0;
+    int m_listener = -1;
+    std::vector<Pair> m_pairs;
+    std::atomic<int> m_connections{0};
+    std::atomic<bool> m_broke{false}, m_stop{false};
+    std::thread m_thread;
+};
+
+} // namespace
+
+TEST(FaultStream, OneBrokenFrameOnTcpIsRecoveredByConnectingAgain)
+{
+    ServerHarness server(false, true);
+    server.AddUser("alice", "secret");
+    BreakingStreamRelay relay(server.Port(), kSubmitQuestion + 1);
+    ClientHarness client(relay.Port());
+    ASSERT_TRUE(client.StartGreeted());
+    CS_UserRecord user = User("alice", "secret");
+    ASSERT_EQ(client.service->Login(&user, true), 0);
+    EXPECT_EQ(client.service->SubmitQuestion(user.userId, "Is it there?"), 0)
+        << "the broken reply costs a new connection, not the request";
+    EXPECT_TRUE(relay.Broke());
+    EXPECT_GE(relay.Connections(), 2);
+    EXPECT_EQ(client.service->SubmitQuestion(user.userId, "And this one?"), 0) << "the login came along";
+    server.Stop();
+    EXPECT_EQ(server.db->QuestionStamp(), 2) << "the retried question was stored once";
+}

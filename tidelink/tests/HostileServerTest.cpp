@@ -266,4 +266,26 @@ TEST(HostileServer, TransfersAnnouncedEmptyDoNotSpin)
     EXPECT_TRUE(client.service->Connected());
 }
 
+TEST(HostileServer, AnnouncedSizesBeyondTheirPurposeAreRefusedUnfetched)
+{
+    std::atomic<int> fetches{0};
+    std::atomic<int32_t> announced{0};
+    ScriptedServer server([&](const Message& q) -> std::optional<Message> {
+        if (q.id == kStyleData)
+            return Body({77, announced.load()});
+        if (q.id == kFetchChunk) {
+            ++fetches;
+            return Body({q.Int(0), q.Int(1), 0});
+        }
+        return Body({0, 0, 0, 0}, 16);
+    });
+    ClientHarness client(server.Port(), 0);
+    ASSERT_TRUE(client.StartGreeted());
+    for (int32_t size : {int32_t(kMaxStyleDataBytes) + 1, int32_t(1) << 30, INT32_MAX}) {
+        announced = size;
+        EXPECT_EQ(client.service->DownloadStyle(5, nullptr), CS_ERR_CHUNK_MISMATCH) << size;
+    }
+    EXPECT_EQ(fetches, 0) << "no chunk is asked for, nothing is reserved";
+}
+
 } // namespace

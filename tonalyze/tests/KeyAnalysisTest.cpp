@@ -140,6 +140,9 @@ INSTANTIATE_TEST_SUITE_P(
         ProfileCase{"PickupMovesOpening", "r:3 A4:1 A4:1", 0, 9, 1000 + 4000, 1000 + 4000},
         // 3/4: beats 1..3 of one bar.
         ProfileCase{"WaltzBar", "D4:3", 1, 2, 4500 + 3000 + 2500, 4500 + 3000},
+        // 2/4 weighs the off-beat eighth above the sixteenths around it, as
+        // every other metre does: 1600 + 800 for an eighth on the "and".
+        ProfileCase{"TwoFourOffBeatEighth", "G4:0.5 A4:0.5 G4:1", 2, 9, 1600 + 800, 1600 + 800},
         // 6/8 second beat weights.
         ProfileCase{"SixEightBeatTwo", "r:1 F4:1 r:1", 3, 5, 3300 + 2200, 3300}),
     [](const auto& tc) { return std::string(tc.param.name); });

@@ -15,6 +15,7 @@
 #include "TComposeForm.h"
 #include "TCompleteForm.h"
 #include "TMainForm.h"
+#include "MessageScript.h"
 #include "TMessageForm.h"
 #include "TPNGButton.h"
 
@@ -41,14 +42,6 @@ protected:
         mm.MM_Stop = FakeStop;
         mm.MM_GetStreamVolume = FakeLevel;
         test::Fake().segmentBars = {{{kIntroRef, 7}, 2}, {{kIntroRef + 1, 7}, 4}, {{kOutroRef, 7}, 2}};
-        TMessageForm::SetScript([this](const QString& text, int) {
-            m_shown << text;
-            if (m_replies.empty())
-                return static_cast<int>(kResultOk);
-            const int reply = m_replies.front();
-            m_replies.pop_front();
-            return reply;
-        });
         RegisterFinishScreens();
         m_settings = std::make_unique<TSettingsStore>(m_dir.filePath(QStringLiteral("s.ini")).toStdString());
         TSongModel& song = m_session.song;
@@ -76,7 +69,6 @@ protected:
     {
         m_form.reset();
         ClearScreenRegistry();
-        TMessageForm::SetScript({});
         unsetenv("MELODRIFT_HOME");
         g_recordResult = 0;
     }
@@ -91,8 +83,9 @@ protected:
     AppSession m_session;
     std::unique_ptr<TSettingsStore> m_settings;
     std::unique_ptr<TMainForm> m_form;
-    QStringList m_shown;
-    std::deque<int> m_replies;
+    test::MessageScript m_messages;
+    QStringList& m_shown = m_messages.shown;
+    std::deque<int>& m_replies = m_messages.replies;
     int m_micSetups = 0;
 };
 

@@ -169,6 +169,24 @@ TEST_F(FinishScreensTest, AFailingComposeSaysSoAndKeepsTheButton)
     EXPECT_FALSE(compose->m_btnReload->Enabled());
 }
 
+TEST_F(FinishScreensTest, AStageWithItsOwnStyleGoesBackToTheSongsStyle)
+{
+    TComposeForm* compose = EnterCompose();
+    ASSERT_NE(compose, nullptr);
+    TSongModel& song = m_session.song;
+    song.songForm[1].styleId = 8;
+    compose->SetStagePattern(1, 3);
+    EXPECT_TRUE(compose->m_btnReload->Enabled());
+    EXPECT_EQ(compose->m_lbCompose->item(1)->text(), QStringLiteral("A段 (伴奏型4)"));
+    test::Fake().sentStyles.clear();
+    compose->StageStyle(1, true);
+    EXPECT_EQ(song.songForm[1].styleId, 7);
+    EXPECT_EQ(song.songForm[1].pattern, 3) << "the pattern stays";
+    ASSERT_EQ(test::Fake().sentStyles.size(), song.songForm.size()) << "composed with the stage's style";
+    EXPECT_EQ(test::Fake().sentStyles[1], 7);
+    EXPECT_FALSE(compose->m_btnReload->Enabled());
+}
+
 TEST_F(FinishScreensTest, RecordingErrorsShowTheirMessageAndDeviceErrorsOpenTheSettings)
 {
     EnterCompose();

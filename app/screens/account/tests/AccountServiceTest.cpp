@@ -35,6 +35,7 @@
 #include "TMainForm.h"
 #include "TMessageForm.h"
 #include "TPNGButton.h"
+#include "TSkinScrollBar.h"
 #include "TUpdateForm.h"
 #include "TUploadForm.h"
 
@@ -493,4 +494,62 @@ TEST_F(AccountServiceTest, AboutMoreSoftwareAndTheManualOpenFromTheHelpPage)
     EXPECT_EQ(ManualWindow(), nullptr);
     EXPECT_FALSE(ShowManual(m_dir.filePath(QStringLiteral("missing.html"))));
     EXPECT_EQ(m_messages.back(), QStringLiteral("16 找不到用户手册。"));
+}
+
+TEST_F(AccountServiceTest, PersonalNoticesShowTheirSentenceAndALongListScrolls)
+{
+    AddUser("mei", "secret1", "小梅");
+    const std::vector<QByteArray> users = m_service->Query("SELECT id FROM users WHERE name = 'mei'");
+    ASSERT_EQ(users.size(), 1u);
+    ASSERT_EQ(m_service->Admin({QStringLiteral("post-notice"), QStringLiteral("歌曲已通过审核"),
+                                QStringLiteral("您上传的《晚风》已发布。"), QStringLiteral("--owner"),
+                                QString::fromUtf8(users[0])}),
+              0);
+    for (int i = 1; i <= 12; ++i)
+        PostNotice(QStringLiteral("公告 %1").arg(i).toUtf8().constData(),
+                   "新的伴奏风格已经上线，欢迎在第三步试用。这是一条足够长的公告正文，用来看看换行之后的样子是否整齐。"
+                   "风格列表会在登录后自动更新，下载完成后即可在风格对话框中选用。");
+    StartProgram();
+    auto* help = dynamic_cast<THelpForm*>(m_form->Page(kHelpPage));
+    ASSERT_NE(help, nullptr);
+    AnswerLogin("mei", "secret1");
+    ASSERT_EQ(m_form->HandleMessage(UM_LOGIN, 1, 0), 1);
+    ASSERT_TRUE(test::WaitUntil([this] { return m_form->PersonalCount() == 1 && m_form->NoticeCount() == 12; }));
+
+    m_form->HelpCommand();
+    ASSERT_TRUE(test::WaitUntil([this] { return m_form->CurrentPage() == kHelpPage; }));
+    EXPECT_TRUE(help->m_pbUserNoticeNum->isVisible());
+    EXPECT_TRUE(help->m_pbPublicNoticeNum->isVisible());
+    EXPECT_EQ(help->NoticeCount(-1), 13);
+
+    help->ShowTab(kTabUserNotices);
+    EXPECT_TRUE(help->m_lblMsgURL->isVisible());
+    EXPECT_EQ(help->m_lblMsgNum->text(), QStringLiteral("1"));
+    ASSERT_FALSE(help->m_panelShow->Lines().empty());
+    EXPECT_EQ(help->m_panelShow->Lines()[0].text, QStringLiteral("歌曲已通过审核"));
+    Save(*m_form, QStringLiteral("help-personal"));
+    // The service reports the personal message read: the sentence goes.
+    help->SetNoticeCount(0, 1);
+    EXPECT_FALSE(help->m_lblMsgURL->isVisible());
+    EXPECT_FALSE(help->m_pbUserNoticeNum->isVisible());
+
+    // Twelve wrapped notices do not fit: the newest comes first and the view scrolls.
+    help->ShowTab(kTabPublicNotices);
+    const THelpTextView& view = *help->m_panelShow;
+    ASSERT_TRUE(view.Scroll().Scrollable());
+    EXPECT_TRUE(view.ScrollBar()->isVisible());
+    EXPECT_EQ(view.Lines()[0].text, QStringLiteral("公告 12"));
+    int wrapped = 0;
+    for (const HelpLine& line : view.Lines())
+        wrapped += line.kind == kLineContinuation && !line.text.isEmpty() ? 1 : 0;
+    EXPECT_GT(wrapped, 0) << "the long texts wrap";
+    QTest::keyClick(help->m_panelShow, Qt::Key_PageDown);
+    EXPECT_EQ(view.Scroll().First(), view.Scroll().Visible());
+    Save(*m_form, QStringLiteral("help-scrolled"));
+
+    // Another tab and back: the notices keep their place.
+    help->ShowTab(kTabQnA);
+    EXPECT_EQ(view.Scroll().First(), 0);
+    help->ShowTab(kTabPublicNotices);
+    EXPECT_EQ(view.Scroll().First(), view.Scroll().Visible());
 }

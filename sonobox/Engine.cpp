@@ -292,6 +292,21 @@ int Engine::Melody(std::int8_t* pitches, std::uint16_t* lengths, int key)
     return got;
 }
 
+std::vector<MelodyNote> Engine::MelodyNotes()
+{
+    std::lock_guard<std::recursive_mutex> guard(m_lock);
+    const int count = MelodyCount();
+    if (count <= 0)
+        return {};
+    std::vector<std::int8_t> pitches(static_cast<std::size_t>(count));
+    std::vector<std::uint16_t> lengths(static_cast<std::size_t>(count));
+    const int got = Melody(pitches.data(), lengths.data(), -1);
+    std::vector<MelodyNote> notes;
+    for (int i = 0; i < got && i < count; ++i)
+        notes.push_back({pitches[static_cast<std::size_t>(i)], lengths[static_cast<std::size_t>(i)]});
+    return notes;
+}
+
 Recognition Engine::Recognise(const MonoBuffer& take)
 {
     return RecogniseTake(*m_recogniser, m_analysis, take, m_time.tempo, m_time.metre);

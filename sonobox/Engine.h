@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "AudioDevice.h"
+#include "MelodyTrack.h"
 #include "AudioFormat.h"
 #include "MelodriftPlatform.h"
 #include "PitchloreLibrary.h"
@@ -73,6 +74,8 @@ public:
     int SetStreamLengthMs(int stream, int ms);
     int SetEffect(int id, int state);
     int CombineSong(int count, const double* segments /* pairs */, std::int32_t* projectValue);
+    // The recognised melody as it was sung (empty without one).
+    std::vector<MelodyNote> MelodyNotes();
     std::shared_ptr<const MonoBuffer> Voice(int stream) const;
 
     // The recognised melody.

@@ -113,6 +113,9 @@ private:
     Recognition Recognise(const MonoBuffer& take);
     void PostTakeRecognised(MDP_Window window, const Recognition& recognition, int latencyMs) const;
     void RenderAccompaniment(int stream);
+    // The timbre library, loaded at its first use: recognising a take needs
+    // no synthesiser, and loading the default font is most of a start-up.
+    SoundFontSynth* Renderer();
     StereoBuffer MixForExport(int tracks) const;
     int WriteExport(MDP_Window window, int tracks, int fileType, const std::string& temporary);
 
@@ -124,6 +127,7 @@ private:
 
     std::unique_ptr<PitchloreLibrary> m_recogniser;
     std::unique_ptr<SoundFontSynth> m_renderer;
+    std::string m_pendingFont; // the default font, until Renderer() loads it
     std::unique_ptr<SoundFontSynth> m_live;
     std::vector<std::unique_ptr<SoundFontSynth>> m_retiredLive;
 

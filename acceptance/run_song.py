@@ -69,7 +69,9 @@ class Scenario:
         self.bin = os.path.join(build, "bin")
         self.work = work
         self.shots = os.path.join(build, "screenshots", "acceptance")
-        os.makedirs(self.shots, exist_ok=True)
+        # Pictures of an earlier run would pass for this one's.
+        shutil.rmtree(self.shots, ignore_errors=True)
+        os.makedirs(self.shots)
         self.home = os.path.join(work, "home")
         self.config = os.path.join(self.home, ".config")
         for folder in (self.home, self.config, os.path.join(work, "tmp"), os.path.join(work, "songs")):
@@ -103,9 +105,20 @@ class Scenario:
         self.main = self.desk.wait_window("main window", 60, name="^Melodrift", size=MAIN_SIZE,
                                           process=self.program)
         self.starts.append(time.monotonic() - started)
-        print(f"main window shown after {self.starts[-1]:.2f} s", flush=True)
+        print(f"main window shown after {self.starts[-1]:.2f} s, resident memory {self.resident_kb()} kB",
+              flush=True)
         self.desk.activate(self.main)
         self.settle()
+
+    def resident_kb(self):
+        try:
+            with open(f"/proc/{self.program.pid}/status") as status:
+                for line in status:
+                    if line.startswith("VmRSS:"):
+                        return int(line.split()[1])
+        except OSError:
+            pass
+        return None
 
     def quit_by_close_box(self):
         self.click(*CLOSE_BOX)

@@ -208,6 +208,22 @@ void TMainForm::ShutdownWindow()
     m_enginesStarted = false;
 }
 
+void TMainForm::EndSession()
+{
+    m_autoSaveTimer.stop();
+    m_login->StopTimers();
+    if (!m_enginesStarted)
+        return;
+    const TSongModel& song = m_session.song;
+    if (m_running && song.Flag(kFlagMelody) && song.IsModified())
+        HandleAutoSave(1); // kept, and marked in the settings for the restore
+    m_autoSaveTimer.stop();
+    m_running = false;
+    ShutdownEngines(m_session);
+    m_enginesStarted = false;
+    m_closing = true;
+}
+
 void TMainForm::ShowNotices()
 {
     m_pages[kHelpPage]->noticesWanted = true;

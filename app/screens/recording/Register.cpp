@@ -1,6 +1,7 @@
 #include "RegisterScreens.h"
 
 #include "ScreenRegistry.h"
+#include "TRecordForm.h"
 #include "TSetupForm.h"
 
 namespace melodrift {
@@ -9,6 +10,9 @@ void RegisterRecordingScreens()
 {
     SetPageFactory(0, [](TMainForm& form, AppSession& session, QWidget* parent) -> TScreenPage* {
         return new TSetupForm(form, session, parent);
+    });
+    SetPageFactory(1, [](TMainForm& form, AppSession& session, QWidget* parent) -> TScreenPage* {
+        return new TRecordForm(form, session, parent);
     });
 }
 

@@ -1,6 +1,7 @@
 #include "RegisterScreens.h"
 
 #include "ScreenRegistry.h"
+#include "TDeviceDialogs.h"
 #include "TRecordForm.h"
 #include "TSetupForm.h"
 
@@ -14,6 +15,7 @@ void RegisterRecordingScreens()
     SetPageFactory(1, [](TMainForm& form, AppSession& session, QWidget* parent) -> TScreenPage* {
         return new TRecordForm(form, session, parent);
     });
+    AddFormSetup([](TMainForm& form, AppSession& session) { InstallDeviceDialogs(form, session); });
 }
 
 } // namespace melodrift

@@ -157,6 +157,12 @@ class Scenario:
     def click_page(self, at, repeat=1):
         self.click(*page(*at), repeat=repeat)
 
+    def click_button_times(self, at, times):
+        """Clicks a 34-pixel page button that many times, alternating between
+        its left and right side."""
+        x, y = page(*at)
+        self.desk.click_many(self.main, [(x - 9 if i % 2 else x + 9, y) for i in range(times)])
+
     def key(self, *keys):
         self.desk.key(self.main, *keys)
 
@@ -212,8 +218,8 @@ class Scenario:
         self.settle(1.5)
         # A chosen style brings its own tempo: count down to the slowest
         # tempo, then up to the take's.
-        self.click_page(SETUP_TEMPO_DOWN, repeat=MAX_TEMPO - MIN_TEMPO)
-        self.click_page(SETUP_TEMPO_UP, repeat=TEMPO - MIN_TEMPO)
+        self.click_button_times(SETUP_TEMPO_DOWN, MAX_TEMPO - MIN_TEMPO)
+        self.click_button_times(SETUP_TEMPO_UP, TEMPO - MIN_TEMPO)
         self.settle(1.0)
         self.shot("setup-chosen")
 

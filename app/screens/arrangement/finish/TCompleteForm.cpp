@@ -174,21 +174,21 @@ void TCompleteForm::resizeEvent(QResizeEvent*)
     m_btnPrevStep->move(8, y);
     auto* speakerLabel = findChild<QLabel*>(QStringLiteral("speakerCaption"));
     if (!speakerLabel) {
-        speakerLabel = finishui::InfoLabel(this, 30);
+        speakerLabel = finishui::InfoLabel(this, 40);
         speakerLabel->setObjectName(QStringLiteral("speakerCaption"));
-        speakerLabel->setText(QStringLiteral("伴奏"));
-        auto* micLabel = finishui::InfoLabel(this, 30);
+        speakerLabel->setText(QStringLiteral("扬声器"));
+        auto* micLabel = finishui::InfoLabel(this, 40);
         micLabel->setObjectName(QStringLiteral("micCaption"));
-        micLabel->setText(QStringLiteral("话筒"));
+        micLabel->setText(QStringLiteral("麦克风"));
         speakerLabel->show();
         micLabel->show();
     }
-    speakerLabel->move(110, y + 6);
-    m_sliderSpeaker->move(140, y + 6);
-    findChild<QLabel*>(QStringLiteral("micCaption"))->move(236, y + 6);
-    m_sliderMicrophone->move(266, y + 6);
-    m_btnMicSet->move(360, y + 4);
-    m_pbVolLevel->move(422, y + 9);
+    speakerLabel->move(106, y + 6);
+    m_sliderSpeaker->move(146, y + 6);
+    findChild<QLabel*>(QStringLiteral("micCaption"))->move(242, y + 6);
+    m_sliderMicrophone->move(282, y + 6);
+    m_btnMicSet->move(376, y + 4);
+    m_pbVolLevel->move(438, y + 9);
     m_btnUpload->move(w - 190, y);
     m_btnSave->move(w - 104, y);
 }

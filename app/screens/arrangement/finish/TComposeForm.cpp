@@ -4,7 +4,9 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QMouseEvent>
+#include <QHelpEvent>
 #include <QScrollBar>
+#include <QToolTip>
 
 #include "AppSession.h"
 #include "EngineTables.h"
@@ -29,6 +31,14 @@ constexpr int kStructure = kChangeStageCount | kChangeStageBounds;
 constexpr int kAllAspects = kChangeChords | kChangeFills | kChangeStageCount | kChangeStageBounds | kChangePatterns |
                             kChangeStyles;
 constexpr int kComposeAspects = kAllAspects & ~kChangeChords;
+
+QString StyleName(int styleId)
+{
+    tagStyleInfo info{};
+    if (!Engines().sm.SM_GetStyleInfo || Engines().sm.SM_GetStyleInfo(styleId, &info) != 0)
+        return {};
+    return QString::fromUtf8(info.name, static_cast<int>(strnlen(info.name, sizeof info.name)));
+}
 
 } // namespace
 
@@ -67,7 +77,7 @@ void TComposeForm::BuildControls()
     m_lblPlayTime->setToolTip(QStringLiteral("当前位置(节拍)"));
     m_lblBeat = finishui::InfoLabel(this, 40);
     m_lblTempo = finishui::InfoLabel(this, 40);
-    m_lblKey = finishui::InfoLabel(this, 28);
+    m_lblKey = finishui::InfoLabel(this, 22);
     m_lblDiao = finishui::InfoLabel(this, 18);
     m_lblDiao->setText(QStringLiteral("调"));
     m_lblStyleName = finishui::InfoLabel(this, 150);
@@ -161,8 +171,12 @@ void TComposeForm::FillComposeList()
     const int keep = m_lbCompose->currentRow();
     QSignalBlocker block(m_lbCompose);
     m_lbCompose->clear();
-    for (const tagComposeStage& s : m_song.songForm)
-        m_lbCompose->addItem(finishui::StageItem(ComposeStageName(m_song, s), StageColour(s)));
+    for (int i = 0; i < static_cast<int>(m_song.songForm.size()); ++i) {
+        const tagComposeStage& s = m_song.songForm[i];
+        auto* item = finishui::StageItem(ComposeStageName(m_song, s), StageColour(s));
+        item->setToolTip(QString::fromStdString(StageCaption(m_song, i, CaptionKind::SongFormEntry)));
+        m_lbCompose->addItem(item);
+    }
     if (keep >= 0 && keep < m_lbCompose->count())
         m_lbCompose->setCurrentRow(keep);
 }
@@ -192,12 +206,7 @@ void TComposeForm::UpdateLabels()
     m_lblKey->setText(hasKey ? QString::fromLatin1(keys[m_song.key]) : QStringLiteral("-"));
     m_lblDiao->setVisible(hasKey);
     const int sel = SelectedStage();
-    const int style = sel >= 0 ? m_song.songForm[sel].styleId : m_song.styleId;
-    tagStyleInfo info{};
-    QString name;
-    if (Engines().sm.SM_GetStyleInfo && Engines().sm.SM_GetStyleInfo(style, &info) == 0)
-        name = QString::fromUtf8(info.name, static_cast<int>(strnlen(info.name, sizeof info.name)));
-    m_lblStyleName->setText(name);
+    m_lblStyleName->setText(StyleName(sel >= 0 ? m_song.songForm[sel].styleId : m_song.styleId));
 }
 
 void TComposeForm::UpdateButtons()
@@ -453,9 +462,52 @@ void TComposeForm::ToggleStageFill(int index, int offset, int variant)
         AfterEdit(false);
 }
 
+void TComposeForm::StageStyle(int index, bool songStyle)
+{
+    tagComposeStage& s = m_song.songForm[index];
+    const bool melody = IsMelodyRef(s.ref);
+    const int base = IsOutroRef(s.ref) ? kOutroRef : kIntroRef;
+    StyleDialogInput io;
+    io.styleId = songStyle ? m_song.styleId : s.styleId;
+    io.fromBaseScreen = false;
+    io.stageIndex = index;
+    io.stageKind = melody ? 0 : IsOutroRef(s.ref) ? 2 : 1;
+    io.variation = melody ? s.pattern : s.ref - base;
+    io.modeHint = SongModeHint(m_song);
+    if (!songStyle && !RunStyleDialog(this, m_session, io))
+        return;
+    if (io.styleId == s.styleId && io.variation == (melody ? s.pattern : s.ref - base))
+        return;
+    bool lengthChanged = false;
+    s.styleId = io.styleId;
+    if (melody) {
+        s.pattern = std::clamp(io.variation, 0, 3);
+    } else {
+        const int ref = base + std::clamp(io.variation, 0, 3);
+        const int bars = Engines().sm.SM_GetSegmentBarNum(ref, io.styleId);
+        if (bars > 0) {
+            s.ref = ref;
+            lengthChanged = bars != s.barCount;
+            s.barCount = bars;
+        }
+    }
+    if (lengthChanged)
+        m_song.barVols.clear();
+    if (!RunCompose(lengthChanged || m_song.barVols.empty()))
+        ShowMessageBox(QStringLiteral("自动编曲失败！"), 16);
+    TakeSnapshots();
+    FillComposeList();
+    m_view->Rebuild();
+    UpdateButtons();
+}
+
 void TComposeForm::StyleClick()
 {
     StopClick();
+    if (SelectedStage() >= 0) {
+        StageStyle(SelectedStage(), false);
+        return;
+    }
     const int chosen = ChooseStyle(this, m_session, m_song.styleId);
     if (chosen < 0)
         return;
@@ -644,14 +696,21 @@ void TComposeForm::ViewMenu(int stage, int zone, int bar, const QPoint& global)
             items.push_back({QStringLiteral("伴奏类型 %1").arg(p + 1), true, s.pattern == p, 1, 10 + p});
         items.push_back({});
     }
+    if (s.styleId != m_song.styleId)
+        items.push_back({QStringLiteral("全局风格 - ") + StyleName(m_song.styleId), true, false, 0, 21});
     items.push_back({QStringLiteral("选择风格..."), true, false, 0, 20});
     items.push_back({});
     items.push_back({QStringLiteral("移除段落"), true, false, 0, 30});
     const int tag = TPopMenu::Popup(this, items, global);
     if (tag >= 10 && tag < 14)
         SetStagePattern(stage, tag - 10);
-    else if (tag == 20)
+    else if (tag == 20) {
+        SelectStage(stage);
         StyleClick();
+    } else if (tag == 21) {
+        StopClick();
+        StageStyle(stage, true);
+    }
     else if (tag == 30)
         RemoveStage(stage);
 }
@@ -689,6 +748,17 @@ bool TComposeForm::eventFilter(QObject* watched, QEvent* e)
         default:
             break;
         }
+    }
+    if (watched == m_view && e->type() == QEvent::ToolTip) {
+        auto* help = static_cast<QHelpEvent*>(e);
+        int zone = kZoneNone;
+        const int stage = m_view->StageAt(help->pos(), &zone);
+        if (stage >= 0 && zone == kZoneContent)
+            QToolTip::showText(help->globalPos() - QPoint(0, 16),
+                               QString::fromStdString(StageCaption(m_song, stage, CaptionKind::SongFormEntry)), m_view);
+        else
+            QToolTip::hideText();
+        return true;
     }
     if (resource || compose || watched == m_view) {
         if (e->type() == QEvent::MouseMove && Dragging()) {

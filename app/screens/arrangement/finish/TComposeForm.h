@@ -47,6 +47,8 @@ public:
     void SetStagePattern(int index, int pattern);
     void ToggleStageFill(int index, int offset, int variant);
     void StyleClick();
+    // The style dialog for one stage; songStyle puts it back on the song's.
+    void StageStyle(int index, bool songStyle);
     void SelectStage(int index);
     int SelectedStage() const;
 

@@ -32,6 +32,7 @@
 #include "TCompleteForm.h"
 #include "TComposePanel.h"
 #include "TMainForm.h"
+#include "MessageScript.h"
 #include "TMessageForm.h"
 #include "TPNGButton.h"
 #include "TSaveForm.h"
@@ -187,14 +188,6 @@ protected:
         setenv("MELODRIFT_HOME", m_dir.filePath(QStringLiteral("home")).toUtf8().constData(), 1);
         setenv("MELODRIFT_SERVICE", "127.0.0.1:9", 1);
         InstallMessageDispatcher();
-        TMessageForm::SetScript([this](const QString& text, int) {
-            m_shown << text;
-            if (m_replies.empty())
-                return static_cast<int>(kResultOk);
-            const int reply = m_replies.front();
-            m_replies.pop_front();
-            return reply;
-        });
         ASSERT_EQ(BindEngineLibraries(), 0);
         m_settings = std::make_unique<TSettingsStore>(m_dir.filePath(QStringLiteral("settings.ini")).toStdString());
         RegisterFinishScreens();
@@ -229,7 +222,6 @@ protected:
     {
         StopForm();
         ClearScreenRegistry();
-        TMessageForm::SetScript({});
         TSaveForm::SetScript({});
         unsetenv("MELODRIFT_HOME");
         unsetenv("MELODRIFT_SERVICE");
@@ -257,8 +249,9 @@ protected:
     AppSession m_session;
     std::unique_ptr<TSettingsStore> m_settings;
     std::unique_ptr<TMainForm> m_form;
-    QStringList m_shown;
-    std::deque<int> m_replies;
+    test::MessageScript m_messages;
+    QStringList& m_shown = m_messages.shown;
+    std::deque<int>& m_replies = m_messages.replies;
 };
 
 TEST_F(FinishEndToEnd, ASungMelodyBecomesAnExportedSongInTheWindow)

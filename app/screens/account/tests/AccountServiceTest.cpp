@@ -531,6 +531,17 @@ TEST_F(AccountServiceTest, ANewerVersionOpensTheUpdateDialogAndAForcedOneClosesT
     ASSERT_TRUE(test::WaitUntil([&shown] { return shown; })) << "no update dialog";
     EXPECT_TRUE(m_session.song.Flag(kFlagForcedUpdate));
     EXPECT_FALSE(m_form->LoginArea().m_btnLogin->isVisible());
+
+    // An upload now asks for a login, which shows the reason again instead.
+    shown = false;
+    m_answers.push_back([&shown](QDialog& dialog) {
+        shown = dynamic_cast<TUpdateForm*>(&dialog) != nullptr;
+        dialog.reject();
+    });
+    m_form->HandleMessage(UM_UPLOAD_SONG, 0, 0);
+    EXPECT_TRUE(shown);
+    EXPECT_FALSE(LoggedIn());
+    EXPECT_TRUE(m_answers.empty());
 }
 
 TEST_F(AccountServiceTest, AboutMoreSoftwareAndTheManualOpenFromTheHelpPage)

@@ -95,9 +95,7 @@ intptr_t TMainForm::HandleMessage(uint32_t message, intptr_t wParam, intptr_t lP
         ShowMessageBox(QStringLiteral("Melodrift %1").arg(QString::fromStdString(m_session.version)), kMessageInformation);
         return 1;
     case UM_LOGIN:
-    case UM_AUDIO_EFFECTS:
     case UM_EXPORT_SONG:
-    case UM_MIC_SETUP:
     case UM_MORE_SOFTWARE:
         // Their dialogs belong to screens that are not built yet.
         ShowMessageBox(QStringLiteral("此功能尚未完成。"), kMessageInformation);
@@ -206,6 +204,22 @@ void TMainForm::ShutdownWindow()
     m_running = false;
     ShutdownEngines(m_session);
     m_enginesStarted = false;
+}
+
+void TMainForm::EndSession()
+{
+    m_autoSaveTimer.stop();
+    m_login->StopTimers();
+    if (!m_enginesStarted)
+        return;
+    const TSongModel& song = m_session.song;
+    if (m_running && song.Flag(kFlagMelody) && song.IsModified())
+        HandleAutoSave(1); // kept, and marked in the settings for the restore
+    m_autoSaveTimer.stop();
+    m_running = false;
+    ShutdownEngines(m_session);
+    m_enginesStarted = false;
+    m_closing = true;
 }
 
 void TMainForm::ShowNotices()

@@ -61,6 +61,10 @@ public:
     void ExitCommand();
     // The close handler's work: auto-save ended cleanly, engines shut down.
     void ShutdownWindow();
+    // The session ends without the user (a signal, the display gone): a
+    // changed song is kept in the auto-save for the next start, then the
+    // engines stop in order. Asks nothing and shows nothing.
+    void EndSession();
     void StepClick(int step);
     void AutoSaveTick();
     void OpenDroppedFile(const QString& path);

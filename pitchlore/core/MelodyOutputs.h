@@ -35,6 +35,11 @@ public:
     const std::vector<float>& adjusted() const { return m_adjusted; }
 
     static double tuningOffset(const NoteRecords& notes, uint32_t framesPerBeat, bool& found);
+    // The same over the circle of deviations, in -0.5..0.5.
+    static double circularTuningOffset(const NoteRecords& notes, uint32_t framesPerBeat, bool& found);
+
+    // The singer's tuning as a circular mean rather than a clipped one.
+    void setCircularTuning(bool on) { m_circularTuning = on; }
 
 private:
     void snapToScale(int32_t key);
@@ -42,6 +47,7 @@ private:
     std::vector<uint8_t> m_notes;
     std::vector<uint16_t> m_lengths;
     std::vector<float> m_adjusted;
+    bool m_circularTuning = false;
 };
 
 }  // namespace pitchlore

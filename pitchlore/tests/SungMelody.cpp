@@ -52,18 +52,40 @@ TrackBuilder& TrackBuilder::frame(double pitch, double amplitude)
 
 std::vector<float> sing(const std::vector<SungNote>& melody, int tempo, const Voice& voice)
 {
-    melodrift::testsupport::Voice v;
-    v.level = 0.3;
-    v.harmonics = 8;
-    v.vibratoCents = voice.vibratoDepth * 100;
-    v.vibratoHz = voice.vibratoRate;
-    v.detune = voice.detune;
-    v.attack = 0.01;
-    v.release = 0.01;
-    v.breath = voice.gap;
-    v.noise = voice.noise / std::sqrt(3.0); // the level of white noise spread evenly over +-noise
-    v.seed = voice.seed;
-    return melodrift::testsupport::Sing(melody, tempo, 0, v, 0);
+    const double rate = 44100;
+    const double beat = 60.0 / tempo;
+    std::mt19937 random(voice.seed);
+    std::uniform_real_distribution<double> noise(-1.0, 1.0);
+    std::vector<float> out;
+    double phase = 0;
+    double t = 0;
+    double total = 0;
+    for (const SungNote& n : melody)
+        total += n.beats * beat;
+    std::vector<double> levels = voice.harmonics;
+    if (levels.empty())
+        for (int h = 1; h <= 8; ++h)
+            levels.push_back(1.0 / h);
+    for (const SungNote& n : melody) {
+        size_t count = static_cast<size_t>(std::lround(n.beats * beat * rate));
+        size_t voiced = n.midi < 0 ? 0 : count - static_cast<size_t>(voice.gap * rate);
+        double f0 = n.midi < 0 ? 0 : 440.0 * std::pow(2.0, (n.midi + voice.detune - 69) / 12);
+        for (size_t i = 0; i < count; ++i, t += 1 / rate) {
+            double v = voice.noise * noise(random);
+            if (i < voiced) {
+                double vib = voice.vibratoDepth * std::sin(2 * std::numbers::pi * voice.vibratoRate * t);
+                double into = static_cast<double>(i) / rate;
+                double scoop = into < voice.scoopTime ? -voice.scoop * (1 - into / voice.scoopTime) : 0.0;
+                double drift = total > 0 ? voice.drift * t / total : 0.0;
+                phase += 2 * std::numbers::pi * f0 * std::pow(2.0, (vib + scoop + drift) / 12) / rate;
+                double env = std::min({1.0, static_cast<double>(i) / (0.01 * rate), static_cast<double>(voiced - i) / (0.01 * rate)});
+                for (size_t h = 1; h <= levels.size(); ++h)
+                    v += env * 0.3 * levels[h - 1] * std::sin(static_cast<double>(h) * phase);
+            }
+            out.push_back(static_cast<float>(v));
+        }
+    }
+    return out;
 }
 
 namespace {

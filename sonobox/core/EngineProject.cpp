@@ -102,8 +102,8 @@ int Engine::LoadProject(const std::string& path, std::int64_t offset)
     for (const ProjectBlock::Take& take : block->takes) {
         if (take.stream != kStreamMelodyTake && take.stream != kStreamVoice)
             return MM_ERR_FORMAT;
-        auto samples = DecodeMonoMemory(take.flac.data(), take.flac.size());
-        if (!samples || samples->size() != take.samples)
+        auto samples = DecodeFlacTake(take.flac.data(), take.flac.size(), take.samples);
+        if (!samples)
             return MM_ERR_FORMAT;
         voices[take.stream] = std::make_shared<const MonoBuffer>(std::move(*samples));
     }

@@ -133,6 +133,34 @@ std::optional<MonoBuffer> DecodeMonoMemory(const std::uint8_t* data, std::size_t
     return ReadAllMono(file.get(), info);
 }
 
+std::optional<MonoBuffer> DecodeFlacTake(const std::uint8_t* data, std::size_t size, std::size_t frames)
+{
+    if (!data || size == 0 || frames > kMaxTakeFrames)
+        return std::nullopt;
+    MemoryFile memory{data, nullptr, static_cast<sf_count_t>(size), 0};
+    SF_VIRTUAL_IO io = MemoryIo();
+    SF_INFO info{};
+    SndHandle file(sf_open_virtual(&io, SFM_READ, &info, &memory));
+    // Takes are written mono at the engine's rate; a stream that says it is
+    // longer than its take is refused before a sample is decoded.
+    if (!file || info.channels != 1 || info.samplerate != kSampleRate ||
+        (info.frames > 0 && info.frames != SF_COUNT_MAX && static_cast<std::uint64_t>(info.frames) != frames))
+        return std::nullopt;
+    MonoBuffer mono;
+    float block[4096];
+    // One frame more than declared is enough to know the take is longer.
+    while (mono.size() <= frames) {
+        const std::size_t want = std::min<std::size_t>(std::size(block), frames + 1 - mono.size());
+        const sf_count_t got = sf_readf_float(file.get(), block, static_cast<sf_count_t>(want));
+        if (got <= 0)
+            break;
+        mono.insert(mono.end(), block, block + got);
+    }
+    if (mono.size() != frames)
+        return std::nullopt;
+    return mono;
+}
+
 std::vector<std::uint8_t> EncodeFlac(const MonoBuffer& samples)
 {
     std::vector<std::uint8_t> bytes;

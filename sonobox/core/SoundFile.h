@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -15,6 +16,13 @@ namespace melodrift::sonobox {
 
 std::optional<MonoBuffer> ReadMonoFile(const std::string& path);
 std::optional<MonoBuffer> DecodeMonoMemory(const std::uint8_t* data, std::size_t size);
+
+// The longest take a project holds: 30 minutes.
+constexpr std::size_t kMaxTakeFrames = static_cast<std::size_t>(kSampleRate) * 60 * 30;
+
+// A take of a project block: decoded only up to its declared length, and
+// refused when it is not exactly that long (or not mono at kSampleRate).
+std::optional<MonoBuffer> DecodeFlacTake(const std::uint8_t* data, std::size_t size, std::size_t frames);
 
 // Lossless compression of a take for the project block.
 std::vector<std::uint8_t> EncodeFlac(const MonoBuffer& samples);

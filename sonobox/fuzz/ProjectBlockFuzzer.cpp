@@ -15,6 +15,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (used > size)
         __builtin_trap();
     for (const auto& take : block->takes)
-        melodrift::sonobox::DecodeMonoMemory(take.flac.data(), take.flac.size());
+        melodrift::sonobox::DecodeFlacTake(take.flac.data(), take.flac.size(), take.samples);
     return 0;
 }

@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <string>
 
 #include "AudioProcessor.h"
 #include "FileDevice.h"
 #include "ProjectBlock.h"
+#include "SoundFile.h"
 #include "SoundFontSynth.h"
 #include "SpscRing.h"
 #include "TestSignals.h"
@@ -44,6 +46,37 @@ TEST(ProjectBlockFormat, RoundTripsEveryField)
     EXPECT_EQ(parsed->takes[1].samples, 20u);
     EXPECT_EQ(parsed->takes[1].flac, (std::vector<std::uint8_t>{'f', 'L', 'a', 'C', 8, 7}));
     EXPECT_EQ(parsed->segments, expected.segments);
+}
+
+TEST(ProjectBlockFormat, FlacTakesAreDecodedOnlyToTheirDeclaredLength)
+{
+    MonoBuffer tone(4410);
+    for (std::size_t i = 0; i < tone.size(); ++i)
+        tone[i] = 0.5f * std::sin(0.05f * static_cast<float>(i));
+    const std::vector<std::uint8_t> flac = EncodeFlac(tone);
+    ASSERT_GT(flac.size(), 42u);
+    // The same stream without its total in STREAMINFO (36 bits from byte 21):
+    // only the take's own count can stop the decoder.
+    std::vector<std::uint8_t> unsized = flac;
+    unsized[21] &= 0xF0;
+    std::memset(&unsized[22], 0, 4);
+    struct Case {
+        const std::vector<std::uint8_t>* bytes;
+        std::size_t declared;
+        bool decodes;
+    };
+    const Case cases[] = {
+        {&flac, 4410, true},     {&flac, 4409, false},   {&flac, 10, false},
+        {&flac, 4411, false},    {&unsized, 4410, true}, {&unsized, 10, false},
+        {&unsized, 4411, false}, {&flac, kMaxTakeFrames + 1, false},
+    };
+    for (const Case& c : cases) {
+        auto decoded = DecodeFlacTake(c.bytes->data(), c.bytes->size(), c.declared);
+        EXPECT_EQ(decoded.has_value(), c.decodes) << (c.bytes == &flac ? "sized " : "unsized ") << c.declared;
+        if (decoded) {
+            EXPECT_EQ(decoded->size(), c.declared);
+        }
+    }
 }
 
 TEST(ProjectBlockFormat, RecogniserBlockMustFollowInsideTheFile)

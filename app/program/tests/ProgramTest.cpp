@@ -10,6 +10,9 @@
 #include <QThread>
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <sys/types.h>
+
 namespace {
 
 QString BinDir() { return qEnvironmentVariable("MELODRIFT_BIN_DIR"); }
@@ -129,4 +132,103 @@ TEST(Program, SecondStartHandsItsFileToTheRunningProgramAndExits)
     EXPECT_EQ(first.state(), QProcess::Running);
     first.kill();
     first.waitForFinished(5000);
+}
+
+namespace {
+
+// A song with a melody, as the command-line tool composes it from the
+// sample take; made once for the tests that need one.
+QString ComposedProject(const QTemporaryDir& dir)
+{
+    const QString project = dir.filePath(QStringLiteral("song.cpj"));
+    QProcess cli;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("MELODRIFT_HOME"), dir.filePath(QStringLiteral("cli-home")));
+    cli.setProcessEnvironment(env);
+    cli.start(BinDir() + QStringLiteral("/melodrift-cli"),
+              {QStringLiteral("compose"), BinDir() + QStringLiteral("/samples/sample-take.wav"), QStringLiteral("--tempo"),
+               QStringLiteral("96"), QStringLiteral("--metre"), QStringLiteral("4/4"), QStringLiteral("--style"),
+               QStringLiteral("2001"), QStringLiteral("-o"), project});
+    if (!cli.waitForFinished(120000) || cli.exitCode() != 0)
+        return {};
+    return project;
+}
+
+QString SettingsFile(const QTemporaryDir& home)
+{
+    return home.filePath(QStringLiteral("config/Korvane/Melodrift.ini"));
+}
+
+bool SettingsSay(const QTemporaryDir& home, const char* line)
+{
+    QFile file(SettingsFile(home));
+    return file.open(QIODevice::ReadOnly) && file.readAll().contains(line);
+}
+
+} // namespace
+
+// The session ends without the user: a signal, or the X server going away.
+// The restored (so still unsaved) song must be in the auto-save afterwards,
+// marked for the next start, and the program must end by itself.
+TEST(Program, SessionEndKeepsTheAutoSaveOfAChangedSong)
+{
+    QTemporaryDir fixtures;
+    const QString project = ComposedProject(fixtures);
+    ASSERT_FALSE(project.isEmpty()) << "melodrift-cli made no project";
+    struct Case {
+        const char* name;
+        int signal; // to the program; 0: end the X server instead
+        int exitCode;
+    };
+    const Case cases[] = {{"SIGTERM", SIGTERM, 0}, {"SIGHUP", SIGHUP, 0}, {"display gone", 0, 1}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir home;
+        const QString autosave = home.filePath(QStringLiteral("data/temp/~last.sav"));
+        ASSERT_TRUE(QDir().mkpath(home.filePath(QStringLiteral("data/temp"))));
+        ASSERT_TRUE(QDir().mkpath(home.filePath(QStringLiteral("config/Korvane"))));
+        ASSERT_TRUE(QFile::copy(project, autosave));
+        {
+            QFile ini(SettingsFile(home));
+            ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+            ini.write("[General]\nAutoSave=1\n");
+        }
+        QProcessEnvironment env = ProgramEnvironment(home, UniqueInstance(c.signal ? "signal" : "display"), 6);
+        QProcess display;
+        if (c.signal == 0) {
+            display.start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QStringLiteral("1"),
+                                                   QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+            ASSERT_TRUE(display.waitForStarted(10000)) << "Xvfb is part of the test set-up (scripts/install-deps)";
+            QByteArray number;
+            while (!number.contains('\n') && display.waitForReadyRead(10000))
+                number += display.readAllStandardOutput();
+            ASSERT_FALSE(number.trimmed().isEmpty());
+            env.insert(QStringLiteral("DISPLAY"), QLatin1Char(':') + QString::fromLatin1(number.trimmed()));
+            env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        }
+        QProcess program;
+        program.setProcessEnvironment(env);
+        program.start(BinDir() + QStringLiteral("/melodrift"), {});
+        ASSERT_TRUE(program.waitForStarted(10000));
+        // The restore answered "yes" ends by clearing the mark in the settings.
+        QElapsedTimer clock;
+        clock.start();
+        while (!SettingsSay(home, "AutoSave=0") && program.state() == QProcess::Running && clock.elapsed() < 60000)
+            QThread::msleep(50);
+        ASSERT_TRUE(SettingsSay(home, "AutoSave=0")) << program.readAllStandardError().toStdString();
+        ASSERT_TRUE(QFile::remove(autosave)); // whatever is there at the end was written at the end
+
+        if (c.signal != 0)
+            ::kill(static_cast<pid_t>(program.processId()), c.signal);
+        else
+            display.terminate();
+        ASSERT_TRUE(program.waitForFinished(30000));
+        const std::string err = program.readAllStandardError().toStdString();
+        EXPECT_EQ(program.exitStatus(), QProcess::NormalExit) << err;
+        EXPECT_EQ(program.exitCode(), c.exitCode) << err;
+        EXPECT_EQ(err.find("double free"), std::string::npos) << err;
+        EXPECT_TRUE(QFile::exists(autosave)) << "the unsaved song is kept\n" << err;
+        EXPECT_TRUE(SettingsSay(home, "AutoSave=1")) << "and the next start offers it";
+        display.waitForFinished(5000);
+    }
 }

@@ -9,6 +9,7 @@
 #include "ScreenRegistry.h"
 #include "SettingsStore.h"
 #include "TMainForm.h"
+#include "MessageScript.h"
 #include "TMessageForm.h"
 #include "TProgressForm.h"
 #include "TSaveForm.h"
@@ -39,10 +40,6 @@ protected:
         ASSERT_TRUE(m_dir.isValid());
         setenv("MELODRIFT_HOME", m_dir.filePath(QStringLiteral("home")).toUtf8().constData(), 1);
         test::InstallFakeEngine();
-        TMessageForm::SetScript([this](const QString& text, int) {
-            m_messages << text;
-            return 1;
-        });
         RegisterFinishScreens();
         m_settings = std::make_unique<TSettingsStore>(m_dir.filePath(QStringLiteral("s.ini")).toStdString());
         m_form = std::make_unique<TMainForm>(m_session, *m_settings);
@@ -54,7 +51,6 @@ protected:
         qApp->removeEventFilter(&m_watch);
         m_form.reset();
         ClearScreenRegistry();
-        TMessageForm::SetScript({});
         TSaveForm::SetScript({});
         unsetenv("MELODRIFT_HOME");
     }
@@ -64,7 +60,8 @@ protected:
     std::unique_ptr<TSettingsStore> m_settings;
     std::unique_ptr<TMainForm> m_form;
     ProgressWatch m_watch;
-    QStringList m_messages;
+    test::MessageScript m_script;
+    QStringList& m_messages = m_script.shown;
 };
 
 TEST_F(FinishWindowTest, TheWindowsOwnOperationsRunInTheProgressDialog)

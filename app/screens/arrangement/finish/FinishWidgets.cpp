@@ -3,6 +3,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPainter>
+#include <QSlider>
 
 #include "SkinArt.h"
 #include "TPNGButton.h"
@@ -28,6 +29,15 @@ QLabel* InfoLabel(QWidget* parent, int width)
     pal.setColor(QPalette::WindowText, skin::kInk);
     l->setPalette(pal);
     return l;
+}
+
+QSlider* VolumeSlider(QWidget* parent, const QString& hint)
+{
+    auto* s = new QSlider(Qt::Horizontal, parent);
+    s->setRange(0, 100);
+    s->setFixedSize(90, 18);
+    s->setToolTip(hint);
+    return s;
 }
 
 QListWidget* StageList(QWidget* parent)

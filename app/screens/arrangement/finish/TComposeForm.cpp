@@ -6,6 +6,7 @@
 #include <QMouseEvent>
 #include <QHelpEvent>
 #include <QScrollBar>
+#include <QSlider>
 #include <QToolTip>
 
 #include "AppSession.h"
@@ -111,6 +112,15 @@ void TComposeForm::BuildControls()
     m_btnNextStep = finishui::Button(this, 90, 30, QStringLiteral("下一步"), QStringLiteral("全曲录音和保存"));
     connect(m_btnPrevStep, &TPNGButton::clicked, this, [this] { GotoStep(2); });
     connect(m_btnNextStep, &TPNGButton::clicked, this, [this] { GotoStep(4); });
+    m_sliderVoice = finishui::VolumeSlider(this, QStringLiteral("人声音量"));
+    m_sliderMusic = finishui::VolumeSlider(this, QStringLiteral("伴奏音量"));
+    connect(m_sliderVoice, &QSlider::valueChanged, this, &TComposeForm::SetVoiceVolume);
+    connect(m_sliderMusic, &QSlider::valueChanged, this, &TComposeForm::SetMusicVolume);
+    for (const auto& [name, text] : {std::pair{"voiceCaption", "人声"}, std::pair{"musicCaption", "伴奏"}}) {
+        QLabel* caption = finishui::InfoLabel(this, 30);
+        caption->setObjectName(QString::fromLatin1(name));
+        caption->setText(QString::fromUtf8(text));
+    }
     finishui::ListHeader(this, QStringLiteral("资源"), m_lbResource);
     finishui::ListHeader(this, QStringLiteral("曲式结构"), m_lbCompose);
 }
@@ -153,6 +163,22 @@ void TComposeForm::resizeEvent(QResizeEvent*)
     m_view->setGeometry(163, top, w - 163 - 6, bottom - top);
     m_btnPrevStep->move(8, h - 38);
     m_btnNextStep->move(w - 98, h - 38);
+    findChild<QLabel*>(QStringLiteral("voiceCaption"))->move(120, h - 32);
+    m_sliderVoice->move(150, h - 32);
+    findChild<QLabel*>(QStringLiteral("musicCaption"))->move(256, h - 32);
+    m_sliderMusic->move(286, h - 32);
+}
+
+void TComposeForm::SetVoiceVolume(int percent)
+{
+    m_song.voiceVolume = percent / 100.0f;
+    Engines().mm.MM_SetStreamVolume(5, m_song.voiceVolume);
+}
+
+void TComposeForm::SetMusicVolume(int percent)
+{
+    m_song.accompanimentVolume = percent / 100.0f;
+    Engines().mm.MM_SetStreamVolume(4, m_song.accompanimentVolume);
 }
 
 void TComposeForm::FillResourceList()
@@ -253,6 +279,11 @@ void TComposeForm::EnterStep()
             Engines().mm.MM_SetStreamVolume(4, song.accompanimentVolume);
             Engines().mm.MM_SetStreamVolume(5, song.voiceVolume);
         }
+    }
+    {
+        const QSignalBlocker a(m_sliderVoice), b(m_sliderMusic);
+        m_sliderVoice->setValue(static_cast<int>(song.voiceVolume * 100 + 0.5f));
+        m_sliderMusic->setValue(static_cast<int>(song.accompanimentVolume * 100 + 0.5f));
     }
     TakeSnapshots();
     if (m_lbResource->count() == 0)

@@ -15,6 +15,7 @@
 class QLabel;
 class QListWidget;
 class QMouseEvent;
+class QSlider;
 
 namespace melodrift {
 
@@ -87,6 +88,11 @@ public:
     TPNGButton* m_btnMoveDown;
     TPNGButton* m_btnPrevStep;
     TPNGButton* m_btnNextStep;
+    // Voice (stream 5) and accompaniment (stream 4) levels, 0..100.
+    QSlider* m_sliderVoice;
+    QSlider* m_sliderMusic;
+    void SetVoiceVolume(int percent);
+    void SetMusicVolume(int percent);
 
 protected:
     bool event(QEvent* event) override;

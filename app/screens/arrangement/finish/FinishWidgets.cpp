@@ -3,6 +3,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPainter>
+#include <QSlider>
 
 #include "SkinArt.h"
 #include "TPNGButton.h"
@@ -30,12 +31,23 @@ QLabel* InfoLabel(QWidget* parent, int width)
     return l;
 }
 
+QSlider* VolumeSlider(QWidget* parent, const QString& hint)
+{
+    auto* s = new QSlider(Qt::Horizontal, parent);
+    s->setRange(0, 100);
+    s->setFixedSize(90, 18);
+    s->setToolTip(hint);
+    return s;
+}
+
 QListWidget* StageList(QWidget* parent)
 {
     auto* list = new QListWidget(parent);
     list->setFont(skin::SkinFont(12));
     list->setUniformItemSizes(true);
     list->setDragEnabled(false);
+    // The page takes the keys; a list given focus would select its first row by itself.
+    list->setFocusPolicy(Qt::NoFocus);
     list->setSelectionMode(QAbstractItemView::SingleSelection);
     list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     list->setVerticalScrollMode(QAbstractItemView::ScrollPerItem);

@@ -10,6 +10,7 @@
 class QLabel;
 class QListWidget;
 class QListWidgetItem;
+class QSlider;
 class QWidget;
 
 namespace melodrift {
@@ -20,6 +21,8 @@ namespace melodrift::finishui {
 
 TPNGButton* Button(QWidget* parent, int w, int h, const QString& caption, const QString& hint);
 QLabel* InfoLabel(QWidget* parent, int width);
+// A horizontal level slider 0..100.
+QSlider* VolumeSlider(QWidget* parent, const QString& hint);
 // A list of stages, 20 pixels a row, with swatches; it never drags by itself.
 QListWidget* StageList(QWidget* parent);
 QListWidgetItem* StageItem(const QString& text, const QColor& colour);

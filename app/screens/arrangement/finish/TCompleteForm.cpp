@@ -54,15 +54,6 @@ private:
     int m_value = 0;
 };
 
-QSlider* VolumeSlider(QWidget* parent, const QString& hint)
-{
-    auto* s = new QSlider(Qt::Horizontal, parent);
-    s->setRange(0, 100);
-    s->setFixedSize(90, 18);
-    s->setToolTip(hint);
-    return s;
-}
-
 } // namespace
 
 QString RecordErrorMessage(int code, bool* deviceRelated)
@@ -135,8 +126,8 @@ TCompleteForm::TCompleteForm(TMainForm& mainForm, AppSession& session, QWidget* 
         m_lbKeySelect->raise();
     });
 
-    m_sliderSpeaker = VolumeSlider(this, QStringLiteral("设置扬声器音量"));
-    m_sliderMicrophone = VolumeSlider(this, QStringLiteral("设置麦克风音量"));
+    m_sliderSpeaker = finishui::VolumeSlider(this, QStringLiteral("设置扬声器音量"));
+    m_sliderMicrophone = finishui::VolumeSlider(this, QStringLiteral("设置麦克风音量"));
     connect(m_sliderSpeaker, &QSlider::valueChanged, this, &TCompleteForm::SetSpeakerVolume);
     connect(m_sliderMicrophone, &QSlider::valueChanged, this, &TCompleteForm::SetMicrophoneVolume);
     m_pbVolLevel = new LevelMeter(this);

@@ -15,6 +15,7 @@
 class QLabel;
 class QListWidget;
 class QMouseEvent;
+class QSlider;
 
 namespace melodrift {
 
@@ -87,6 +88,16 @@ public:
     TPNGButton* m_btnMoveDown;
     TPNGButton* m_btnPrevStep;
     TPNGButton* m_btnNextStep;
+    // Voice (stream 5) and accompaniment (stream 4) levels, 0..100.
+    // Side panels: 0 both shown, 1 resource shrunk, 2 compose shrunk, 3 both
+    // put away behind the icon strip.
+    void SetPanelMode(int mode);
+    int PanelMode() const { return m_panelMode; }
+    QWidget* m_panelListIcon;
+    QSlider* m_sliderVoice;
+    QSlider* m_sliderMusic;
+    void SetVoiceVolume(int percent);
+    void SetMusicVolume(int percent);
 
 protected:
     bool event(QEvent* event) override;
@@ -125,6 +136,7 @@ private:
     int m_dragIndex = -1;
     bool m_dropAllowed = false;
     QPoint m_pressAt;
+    int m_panelMode = 0;
 };
 
 } // namespace melodrift

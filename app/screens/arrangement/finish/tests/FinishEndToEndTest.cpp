@@ -11,6 +11,7 @@
 #include <QListWidget>
 #include <QMouseEvent>
 #include <QProcess>
+#include <QSlider>
 #include <QTemporaryDir>
 #include <QTest>
 #include <cmath>
@@ -325,6 +326,8 @@ TEST_F(FinishEndToEnd, ASungMelodyBecomesAnExportedSongInTheWindow)
          composeList, QPoint(20, 2 * 20 + 2));
     EXPECT_EQ(Refs(song), expected) << "an outro in the middle is refused";
 
+    compose->m_sliderVoice->setValue(80);
+    compose->m_sliderMusic->setValue(65);
     ASSERT_TRUE(compose->m_btnReload->Enabled());
     QTest::mouseClick(compose->m_btnReload, Qt::LeftButton);
     EXPECT_FALSE(compose->m_btnReload->Enabled()) << "composed: nothing pending";
@@ -332,6 +335,11 @@ TEST_F(FinishEndToEnd, ASungMelodyBecomesAnExportedSongInTheWindow)
     compose->SelectStage(1);
     EXPECT_TRUE(test::SaveScreenshot(*m_form, QStringLiteral("page3-song-form")));
     compose->SelectStage(-1);
+    compose->SetPanelMode(3);
+    EXPECT_TRUE(test::SaveScreenshot(*m_form, QStringLiteral("page3-lists-put-away")));
+    compose->SetPanelMode(1);
+    EXPECT_TRUE(test::SaveScreenshot(*m_form, QStringLiteral("page3-resources-shrunk")));
+    compose->SetPanelMode(0);
 
     // The record screen leaves each melody bar with its level curve.
     for (size_t b = 0; b < song.bars.size(); ++b)
@@ -453,6 +461,7 @@ TEST_F(FinishEndToEnd, ASungMelodyBecomesAnExportedSongInTheWindow)
     ASSERT_EQ(m_session.song.barVols.size(), levels.size());
     for (size_t b = 0; b < levels.size(); ++b)
         EXPECT_EQ(m_session.song.barVols[b].levels, levels[b].levels) << "bar " << b;
+    EXPECT_FLOAT_EQ(voice, 0.8f);
     EXPECT_FLOAT_EQ(m_session.song.voiceVolume, voice);
     EXPECT_FLOAT_EQ(m_session.song.accompanimentVolume, accompaniment);
     EXPECT_GT(Engines().mm.MM_GetStreamLength(5), 0) << "the final take came back";

@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QFile>
 #include <QLabel>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -69,6 +70,26 @@ TEST_F(FinishWindowTest, TheWindowsOwnOperationsRunInTheProgressDialog)
     m_form->OpenProjectCommand(m_dir.filePath(QStringLiteral("missing.cpj")));
     EXPECT_EQ(m_watch.captions, QStringList{QStringLiteral("正在打开")});
     EXPECT_TRUE(m_messages.contains(QStringLiteral("打开工程文件失败！（文件不存在）")));
+}
+
+TEST_F(FinishWindowTest, AProjectSaveIntoAFolderThatCannotBeWrittenSaysSoAndKeepsTheSong)
+{
+    TSongModel& song = m_session.song;
+    song.styleId = 7;
+    song.AddBar();
+    song.stages = {{0, 0, 0}};
+    song.songForm = {{0, 1, 0, 7, {}}};
+    song.SetFlag(kFlagMelody, true);
+    const auto form = song.songForm;
+    const QString target = m_dir.filePath(QStringLiteral("no such folder/song.cpj"));
+    m_form->chooseSavePath = [&](const QString&) { return target; };
+    m_form->SaveProjectCommand(true);
+    EXPECT_EQ(m_watch.captions, QStringList{QStringLiteral("正在保存")});
+    ASSERT_EQ(m_messages.size(), 1);
+    EXPECT_TRUE(m_messages[0].startsWith(QStringLiteral("工程文件保存失败！")));
+    EXPECT_FALSE(QFile::exists(target));
+    EXPECT_EQ(song.songForm, form);
+    EXPECT_TRUE(song.projectPath.empty()) << "the song did not become that file";
 }
 
 TEST_F(FinishWindowTest, ExportSongOpensTheSaveDialogAndACancelWritesNothing)

@@ -93,6 +93,9 @@ bool Server::Open(std::string& why)
     }
     if (m_options.udp) {
         m_udp = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+        // Room for a burst, so a flood is dropped by the limits, not the kernel.
+        int buffer = 4 << 20;
+        ::setsockopt(m_udp, SOL_SOCKET, SO_RCVBUF, &buffer, sizeof buffer);
         if (m_udp < 0 || ::bind(m_udp, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
             why = std::string("UDP: ") + std::strerror(errno);
             return false;

@@ -281,8 +281,15 @@ int32_t Dispatcher::Offer(const std::string& peer, Outgoing transfer)
 
 const std::map<int32_t, Dispatcher::StyleEntry>& Dispatcher::StyleIndex()
 {
-    // The library changes only by publishing (maybe from another process),
-    // which moves the stamp: one small read tells whether to read it again.
+    // The library changes only by publishing, which moves the stamp. A
+    // change through this connection is seen at once, one by the admin
+    // commands within a fifth of a second (a fetch checks the revision).
+    auto now = Clock::now();
+    int64_t changes = m_db.Changes();
+    if (m_stylesStamp >= 0 && changes == m_stylesChanges && now - m_stylesChecked < std::chrono::milliseconds(200))
+        return m_styles;
+    m_stylesChecked = now;
+    m_stylesChanges = changes;
     int32_t stamp = m_db.StyleStamp();
     if (stamp != m_stylesStamp) {
         m_styles.clear();
@@ -334,6 +341,19 @@ Dispatcher::Outcome Dispatcher::StartHash(HashJob job, Message& out, uint16_t& c
     SourceState& source = m_sources.Touch(SourceOf(job.peer));
     if (source.hashesInFlight > 0)
         return Outcome::Drop; // a retry while its hash runs
+    if (!source.proven) {
+        // Hashes for sources that may be forged share a small budget, so a
+        // flood of logins cannot keep the workers (and the processor) busy.
+        auto now = Clock::now();
+        double rate = m_limits.unprovenHashesPerSecond;
+        m_hashTokens = m_hashRefilled == Clock::time_point{}
+                           ? rate
+                           : std::min(rate, m_hashTokens + std::chrono::duration<double>(now - m_hashRefilled).count() * rate);
+        m_hashRefilled = now;
+        if (m_hashTokens < 1.0)
+            return Outcome::Drop;
+        m_hashTokens -= 1.0;
+    }
     // Sources known to read their replies wait in a queue of their own that
     // runs first: forged senders only ever fill the other one.
     if (!m_pool->Submit(std::move(job), source.proven))

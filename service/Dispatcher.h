@@ -26,6 +26,7 @@ struct Limits {
     int hashIterations = 60000;
     int hashWorkers = 0;        // 0: hash on the calling thread (tests, tools)
     size_t hashQueue = 16;      // waiting hashes, of proven sources and of others each
+    double unprovenHashesPerSecond = 20; // hashes for sources not yet proven, all together
     size_t maxUpload = 32u << 20;          // bytes of one song with its block
     // Offered transfers (payloads fetched in chunks).
     size_t maxTransfersPerSource = 16;
@@ -172,6 +173,10 @@ private:
     WindowCount m_registrations, m_questions;
     std::map<int32_t, StyleEntry> m_styles;
     int32_t m_stylesStamp = -1;
+    Clock::time_point m_stylesChecked{};
+    int64_t m_stylesChanges = -1;
+    double m_hashTokens = 0;
+    Clock::time_point m_hashRefilled{};
     std::optional<Versions> m_versions;
     Clock::time_point m_versionsRead{};
     uint32_t m_handleSeed = 0x3A5C1u;

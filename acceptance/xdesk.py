@@ -185,6 +185,16 @@ class Desktop:
         self._run(["xdotool", "click", "--repeat", str(repeat), "--delay", "60", str(button)], timeout=60)
         time.sleep(0.1)
 
+    def click_many(self, window, points, pause=0.08):
+        """Clicks at each point in turn, apart in time and place so that no
+        two of them make a double click."""
+        argv = ["xdotool"]
+        for x, y in points:
+            argv += ["mousemove", "--window", str(window.wid), str(x), str(y), "sleep", "0.02", "click", "1",
+                     "sleep", str(pause)]
+        self._run(argv, timeout=30 + len(points))
+        time.sleep(0.1)
+
     def key(self, window, *keys):
         self.activate(window)
         self._run(["xdotool", "key", "--clearmodifiers", "--delay", "50", *keys])

@@ -47,9 +47,11 @@ const char* const kStylesHelp =
 
 const char* const kRecognizeHelp =
     "Usage: melodrift-cli recognize TAKE.wav --tempo N --metre M [--json]\n"
-    "Recognises the sung notes of a take (any audio file the engine reads;\n"
-    "sing after one bar of silence, as against the count-in) and prints each\n"
-    "note with its length in beats, the key and the number of bars.\n"
+    "Recognises the sung notes of a take (any audio file the engine reads,\n"
+    "sung after a bar of silence as against the count-in or starting at once)\n"
+    "and prints each note with its length in beats, the key and the number of\n"
+    "bars; the JSON adds each note's start in beats and in seconds from the\n"
+    "start of the file, and the lead-in left out.\n"
     "  --tempo N   tempo the take was sung at, 50..200 beats a minute\n"
     "  --metre M   4/4, 3/4, 2/4 or 6/8\n"
     "  --json      print JSON instead of text\n";

@@ -78,6 +78,7 @@ const Recognition& SongMaker::Recognise(const std::string& takePath, int tempo, 
     m_song.lastComposeKey = -1;
     m_recognition.key = m_song.key;
     m_recognition.bars = report->validBars;
+    m_recognition.leadInBars = report->leadInBars;
     m_recognition.pitchedNotes = notes;
     ReadNotes();
     return m_recognition;

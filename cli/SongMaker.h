@@ -30,6 +30,7 @@ struct Recognition {
     int detectedKey = -1;  // the key the recogniser found, -1 undecided
     int bars = 0;
     int pitchedNotes = 0;
+    int leadInBars = 0;    // whole bars before the first sung note, left out of the notes
 };
 
 struct StepTime {

@@ -4,6 +4,7 @@
 #include "SongFormText.h"
 #include "SongMaker.h"
 #include "SongModel.h"
+#include "Vocabulary.h"
 
 namespace melodrift::cli {
 
@@ -43,12 +44,21 @@ void PrintRecognitionJson(std::FILE* out, const Recognition& r, const std::strin
                  MetreName(metre));
     std::fprintf(out, "  \"key\": %s,\n  \"keyIndex\": %d,\n  \"detectedKeyIndex\": %d,\n",
                  JsonString(KeyName(r.key)).c_str(), r.key, r.detectedKey);
-    std::fprintf(out, "  \"bars\": %d,\n  \"notes\": [", r.bars);
+    // Starts in beats count from the first bar after the lead-in; in seconds
+    // from the start of the file, so other tools can line notes up with it.
+    const double leadInBeats = static_cast<double>(r.leadInBars) * BeatsPerBar(metre);
+    const double secondsPerBeat = 60.0 / tempo;
+    std::fprintf(out, "  \"bars\": %d,\n  \"leadInBars\": %d,\n  \"leadInSeconds\": %s,\n  \"notes\": [", r.bars,
+                 r.leadInBars, Beats(leadInBeats * secondsPerBeat).c_str());
+    double start = 0;
     for (size_t i = 0; i < r.notes.size(); ++i) {
         const RecognisedNote& note = r.notes[i];
-        std::fprintf(out, "%s\n    {\"name\": %s, \"midi\": %s, \"beats\": %s}", i ? "," : "",
-                     JsonString(NoteName(note.pitch)).c_str(),
-                     note.pitch < 0 ? "null" : std::to_string(note.pitch).c_str(), Beats(note.beats).c_str());
+        std::fprintf(out,
+                     "%s\n    {\"name\": %s, \"midi\": %s, \"beats\": %s, \"startBeats\": %s, \"startSeconds\": %s}",
+                     i ? "," : "", JsonString(NoteName(note.pitch)).c_str(),
+                     note.pitch < 0 ? "null" : std::to_string(note.pitch).c_str(), Beats(note.beats).c_str(),
+                     Beats(start).c_str(), Beats((leadInBeats + start) * secondsPerBeat).c_str());
+        start += note.beats;
     }
     std::fprintf(out, "\n  ]\n}\n");
 }

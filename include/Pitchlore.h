@@ -69,6 +69,15 @@ MELODRIFT_API void MR_FrameAnalysis(uint32_t frameIndex, const float* spectrum);
  * no beat is complete (outputs untouched). */
 MELODRIFT_API int32_t MR_MelodyAnalysis(int32_t* leadInBars, int32_t* barCount, int32_t key);
 
+/* Chooses how frames become notes in MR_MelodyAnalysis: MR_METHOD_NOTES (the
+ * default: the note tracker for real voices, which splits repeated notes and
+ * takes each note's pitch from its stable middle) or MR_METHOD_SEGMENTS
+ * (steady segments and glides merged on the grid). Kept across resets.
+ * Returns 0, or -1 without analyser or for an unknown method. */
+#define MR_METHOD_NOTES 0
+#define MR_METHOD_SEGMENTS 1
+MELODRIFT_API int32_t MR_SetMethod(int32_t method);
+
 /* Writes key, TS and tempo into the pointers that are not null and returns
  * the note count, rests included. */
 MELODRIFT_API int32_t MR_GetMelodyInfo(int32_t* key, int32_t* TS, int32_t* tempo);

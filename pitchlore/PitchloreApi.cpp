@@ -72,6 +72,15 @@ MELODRIFT_API int32_t MR_ResetAnalyser(int32_t tempo, int32_t TS, int32_t FFT, u
     });
 }
 
+MELODRIFT_API int32_t MR_SetMethod(int32_t method)
+{
+    Analyser* a = analyser();
+    if (a == nullptr || (method != MR_METHOD_NOTES && method != MR_METHOD_SEGMENTS))
+        return -1;
+    a->setMethod(method == MR_METHOD_NOTES ? Analyser::Method::Notes : Analyser::Method::Segments);
+    return 0;
+}
+
 MELODRIFT_API int32_t MR_DestroyAnalyser(void)
 {
     Library& lib = library();

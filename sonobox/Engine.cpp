@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <utility>
 
 #include "EngineRun.h"
 #include "Sonobox.h"
@@ -37,9 +38,20 @@ Engine::Engine(MDP_Window mainWindow, std::string engineDir, AnalysisSettings an
     m_volumes.fill(1.0f);
     m_volumes[kStreamMicrophone] = 0.5f;
     m_recogniser = std::make_unique<PitchloreLibrary>();
-    std::string font = FindDefaultFont(m_engineDir);
-    if (font.empty() || SetFont(font) != 0)
+    m_pendingFont = FindDefaultFont(m_engineDir);
+    if (m_pendingFont.empty())
         MDP_DebugOutput("Sonobox: no usable timbre library in %s/Fonts\n", m_engineDir.c_str());
+}
+
+SoundFontSynth* Engine::Renderer()
+{
+    if (!m_renderer && !m_pendingFont.empty()) {
+        std::string font = std::exchange(m_pendingFont, std::string());
+        m_renderer = SoundFontSynth::Load(font);
+        if (!m_renderer)
+            MDP_DebugOutput("Sonobox: no usable timbre library in %s/Fonts\n", m_engineDir.c_str());
+    }
+    return m_renderer.get();
 }
 
 Engine::~Engine()
@@ -55,6 +67,7 @@ int Engine::SetFont(const std::string& path)
     if (!synth)
         return MM_ERR_FAIL;
     m_renderer = std::move(synth);
+    m_pendingFont.clear();
     for (int stream : {kStreamBaseAccompaniment, kStreamFullAccompaniment})
         if (!m_midi[static_cast<std::size_t>(stream)].empty())
             RenderAccompaniment(stream);
@@ -68,7 +81,7 @@ int Engine::SetFont(const std::string& path)
 std::string Engine::FontPath() const
 {
     std::lock_guard<std::recursive_mutex> guard(m_lock);
-    return m_renderer ? m_renderer->Path() : std::string();
+    return m_renderer ? m_renderer->Path() : m_pendingFont;
 }
 
 int Engine::SetTempo(int tempo)
@@ -99,7 +112,7 @@ void Engine::RenderAccompaniment(int stream)
 {
     auto s = static_cast<std::size_t>(stream);
     m_rendered[s].reset();
-    if (!m_renderer || m_midi[s].empty())
+    if (m_midi[s].empty() || !Renderer())
         return;
     auto audio = m_renderer->Render(m_midi[s].data(), m_midi[s].size());
     if (audio)
@@ -114,7 +127,7 @@ int Engine::LoadAccompaniment(int stream, const std::uint8_t* midi, std::size_t 
     m_rendered[s].reset();
     if (!midi || size == 0)
         return MM_ERR_FAIL;
-    if (!m_renderer)
+    if (!Renderer())
         return MM_ERR_UNSUPPORTED;
     m_midi[s].assign(midi, midi + size);
     RenderAccompaniment(stream);
@@ -290,6 +303,21 @@ int Engine::Melody(std::int8_t* pitches, std::uint16_t* lengths, int key)
         lengths[i] = ticks[static_cast<std::size_t>(i)];
     }
     return got;
+}
+
+std::vector<MelodyNote> Engine::MelodyNotes()
+{
+    std::lock_guard<std::recursive_mutex> guard(m_lock);
+    const int count = MelodyCount();
+    if (count <= 0)
+        return {};
+    std::vector<std::int8_t> pitches(static_cast<std::size_t>(count));
+    std::vector<std::uint16_t> lengths(static_cast<std::size_t>(count));
+    const int got = Melody(pitches.data(), lengths.data(), -1);
+    std::vector<MelodyNote> notes;
+    for (int i = 0; i < got && i < count; ++i)
+        notes.push_back({pitches[static_cast<std::size_t>(i)], lengths[static_cast<std::size_t>(i)]});
+    return notes;
 }
 
 Recognition Engine::Recognise(const MonoBuffer& take)

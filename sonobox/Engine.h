@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "AudioDevice.h"
+#include "MelodyTrack.h"
 #include "AudioFormat.h"
 #include "MelodriftPlatform.h"
 #include "PitchloreLibrary.h"
@@ -73,6 +74,8 @@ public:
     int SetStreamLengthMs(int stream, int ms);
     int SetEffect(int id, int state);
     int CombineSong(int count, const double* segments /* pairs */, std::int32_t* projectValue);
+    // The recognised melody as it was sung (empty without one).
+    std::vector<MelodyNote> MelodyNotes();
     std::shared_ptr<const MonoBuffer> Voice(int stream) const;
 
     // The recognised melody.
@@ -110,6 +113,9 @@ private:
     Recognition Recognise(const MonoBuffer& take);
     void PostTakeRecognised(MDP_Window window, const Recognition& recognition, int latencyMs) const;
     void RenderAccompaniment(int stream);
+    // The timbre library, loaded at its first use: recognising a take needs
+    // no synthesiser, and loading the default font is most of a start-up.
+    SoundFontSynth* Renderer();
     StereoBuffer MixForExport(int tracks) const;
     int WriteExport(MDP_Window window, int tracks, int fileType, const std::string& temporary);
 
@@ -121,6 +127,7 @@ private:
 
     std::unique_ptr<PitchloreLibrary> m_recogniser;
     std::unique_ptr<SoundFontSynth> m_renderer;
+    std::string m_pendingFont; // the default font, until Renderer() loads it
     std::unique_ptr<SoundFontSynth> m_live;
     std::vector<std::unique_ptr<SoundFontSynth>> m_retiredLive;
 

@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "Engine.h"
+#include "MelodyTrack.h"
 #include "Sonobox.h"
 #include "SoundFile.h"
 
@@ -64,11 +65,15 @@ StereoBuffer Engine::MixForExport(int tracks) const
 int Engine::WriteExport(MDP_Window window, int tracks, int fileType, const std::string& temporary)
 {
     if (fileType == MM_FILE_MIDI) {
-        const auto& midi = !m_midi[kStreamFullAccompaniment].empty() ? m_midi[kStreamFullAccompaniment]
-                                                                      : m_midi[kStreamBaseAccompaniment];
+        const bool full = !m_midi[kStreamFullAccompaniment].empty();
+        const auto& midi = full ? m_midi[kStreamFullAccompaniment] : m_midi[kStreamBaseAccompaniment];
         if (midi.empty())
             return MM_ERR_NOTHING;
-        return WriteBytes(temporary, midi) ? 0 : MM_ERR_IO;
+        // The base accompaniment lies under the take as sung; the full one
+        // follows the song form the voice was combined along.
+        const auto withMelody = AppendMelodyTrack(midi, MelodyNotes(), full ? m_segments : decltype(m_segments){},
+                                                  m_time.BeatsPerBar());
+        return WriteBytes(temporary, withMelody) ? 0 : MM_ERR_IO;
     }
     if (fileType == MM_FILE_MP3 && !CanWriteMp3())
         return MM_ERR_UNSUPPORTED;

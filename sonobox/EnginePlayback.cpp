@@ -132,7 +132,7 @@ int Engine::PlayStyleDemo(const std::uint8_t* midi, std::size_t size, int tempo)
     StopRunLocked(true);
     if (!midi || size == 0 || tempo < 0 || tempo > 400)
         return MM_ERR_FAIL;
-    if (!m_renderer)
+    if (!Renderer())
         return MM_ERR_UNSUPPORTED;
     auto audio = m_renderer->Render(midi, size, tempo, 600.0);
     if (!audio || audio->empty())
@@ -191,7 +191,7 @@ void Engine::RestartLiveLocked()
 int Engine::CreateLiveStream()
 {
     std::lock_guard<std::recursive_mutex> guard(m_lock);
-    if (!m_renderer)
+    if (!Renderer())
         return MM_ERR_UNSUPPORTED;
     auto synth = SoundFontSynth::Load(m_renderer->Path(), true);
     if (!synth)

@@ -10,14 +10,16 @@ namespace melodrift::sonobox {
 
 class PitchloreLibrary;
 
-// Transform size and frames per beat handed to the recogniser, chosen by the
-// recognition sweep in bench/sonobox (synthetic voices with vibrato and noise
-// at 70..180 bpm): 8 frames a beat gave the best notes and lengths for every
-// transform size, and 8192 samples (186 ms, fine enough for low voices) came
-// out slightly ahead of 4096.
+// Transform size and frames per beat handed to the recogniser. 8192 samples
+// (186 ms) resolve low voices. 16 frames a beat: on real sung takes
+// (bench/pitchlore's pitchlore_singing) the finer frames and the quarter-beat
+// grid that comes with them at tempi up to 120 put onsets within reach of
+// where they were sung (onset F 0.66 at 8 frames, 0.79 at 16); the synthetic
+// sweep in bench/sonobox had preferred 8 for the lengths of notes sung with
+// breaks between them, which the recogniser now keeps inside the notes.
 struct AnalysisSettings {
     int fftSize = 8192;
-    int framesPerBeat = 8;
+    int framesPerBeat = 16;
 };
 
 struct Recognition {

@@ -171,6 +171,9 @@ void TMainForm::SaveProjectCommand(bool saveAs)
         WriteSettings();
         SetSaveItemsEnabled(true);
         RefillRecentMenu();
+    } else {
+        // The song stays as it is; the user must not believe it was stored.
+        ShowMessageBox(QStringLiteral("工程文件保存失败！\n请检查目标文件夹是否可写、磁盘空间是否足够。"), 16);
     }
     m_autoSaveTimer.start();
 }

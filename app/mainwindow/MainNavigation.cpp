@@ -95,9 +95,7 @@ intptr_t TMainForm::HandleMessage(uint32_t message, intptr_t wParam, intptr_t lP
         ShowMessageBox(QStringLiteral("Melodrift %1").arg(QString::fromStdString(m_session.version)), 64);
         return 1;
     case UM_LOGIN:
-    case UM_AUDIO_EFFECTS:
     case UM_EXPORT_SONG:
-    case UM_MIC_SETUP:
     case UM_MORE_SOFTWARE:
         // Their dialogs belong to screens that are not built yet.
         ShowMessageBox(QStringLiteral("此功能尚未完成。"), 64);

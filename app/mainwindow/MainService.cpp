@@ -43,8 +43,8 @@ void TMainForm::Logoff()
 
 void TMainForm::LoginFinished(const ServiceEventAction& login)
 {
-    m_session.loggingIn = false;
     if (login.kind == ServiceEventAction::kLoggedIn) {
+        m_session.loggingIn = false;
         m_login->ShowUserPanel();
         m_session.song.SetFlag(kFlagLoggedIn, true);
         m_login->ResetHover();
@@ -55,6 +55,11 @@ void TMainForm::LoginFinished(const ServiceEventAction& login)
         m_login->UpdateNoticeBadge();
         return;
     }
+    // A login the user started waits for its answer and reports it itself;
+    // the service may report it here as well, which must not count twice.
+    if (!m_session.loggingIn)
+        return;
+    m_session.loggingIn = false;
     Logoff();
     ShowServiceError(QStringLiteral("登录失败!"), login.code);
     m_settings.ForgetLogin();

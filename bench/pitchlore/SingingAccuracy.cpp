@@ -1,20 +1,24 @@
-// Measures note recognition on real sung takes: each FLAC take with its label
-// file (onset, offset, fractional MIDI pitch per note) is cut into frames,
-// recognised, and the notes compared with the labels.
+// The team's yardstick for recognition on real voices: every FLAC take of a
+// folder, with its label file (onset, offset, fractional MIDI pitch per sung
+// note), goes through the chain `melodrift-cli recognize` uses (the file
+// decoded by Sonobox, cut into frames by its take analyser, recognised by the
+// Pitchlore library loaded by name) and the notes are compared with the labels.
 //
-// Usage: pitchlore_singing <folder> [FFT] [frames-per-beat]
-// Environment: SINGING_NO_KEY leaves key snapping out, SINGING_VERBOSE
-// prints the first notes of each take.
-// The singers chose their own tempo, so the tempo is estimated from the
-// labels and one global time offset per take is allowed.
+// Usage: pitchlore_singing <folder>
+// Environment: SINGING_VERBOSE=1 prints the labelled and recognised notes of
+// each take; SINGING_FFT / SINGING_FPB override the analysis settings.
+//
+// The singers chose their own tempo: the tempo is estimated from the labels
+// (the most common onset distance is a beat) and one global time offset per
+// take is allowed.
 #include "Analyser.h"
-#include "SungMelody.h"
-
-#include "MelodriftPlatform.h"
-
-#include <sndfile.h>
+#include "PitchloreLibrary.h"
+#include "SoundFile.h"
+#include "SpectrumAnalyser.h"
+#include "TakeAnalyser.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -25,6 +29,9 @@
 
 namespace {
 
+using namespace melodrift::sonobox;
+namespace fs = std::filesystem;
+
 struct Label {
     double onset, offset, pitch;
 };
@@ -34,33 +41,7 @@ struct Note {
     int pitch;
 };
 
-std::vector<float> decode(const std::string& path)
-{
-    SF_INFO info{};
-    SNDFILE* f = sf_open(path.c_str(), SFM_READ, &info);
-    if (f == nullptr)
-        return {};
-    std::vector<float> raw(static_cast<size_t>(info.frames * info.channels));
-    sf_readf_float(f, raw.data(), info.frames);
-    sf_close(f);
-    std::vector<float> mono(static_cast<size_t>(info.frames));
-    for (size_t i = 0; i < mono.size(); ++i)
-        mono[i] = raw[i * static_cast<size_t>(info.channels)];
-    if (info.samplerate == 44100)
-        return mono;
-    // Linear resampling is enough for pitch work at these rates.
-    double ratio = info.samplerate / 44100.0;
-    std::vector<float> out(static_cast<size_t>(mono.size() / ratio));
-    for (size_t i = 0; i < out.size(); ++i) {
-        double x = i * ratio;
-        size_t k = static_cast<size_t>(x);
-        double t = x - k;
-        out[i] = static_cast<float>(mono[k] * (1 - t) + (k + 1 < mono.size() ? mono[k + 1] : 0) * t);
-    }
-    return out;
-}
-
-std::vector<Label> readLabels(const std::string& path)
+std::vector<Label> readLabels(const fs::path& path)
 {
     std::vector<Label> labels;
     std::ifstream in(path);
@@ -70,96 +51,282 @@ std::vector<Label> readLabels(const std::string& path)
     return labels;
 }
 
-// The most common onset distance is taken as one beat.
-double estimateTempo(const std::vector<Label>& labels)
+int estimateTempo(const std::vector<Label>& labels)
 {
     std::vector<double> gaps;
     for (size_t i = 1; i < labels.size(); ++i)
         gaps.push_back(labels[i].onset - labels[i - 1].onset);
     std::sort(gaps.begin(), gaps.end());
     double beat = gaps.empty() ? 0.5 : gaps[gaps.size() / 2];
-    double tempo = 60.0 / beat;
+    double tempo = 60.0 / std::max(beat, 0.05);
     while (tempo > 160)
         tempo /= 2;
     while (tempo < 60)
         tempo *= 2;
-    return tempo;
+    return static_cast<int>(std::lround(tempo));
 }
 
+// The singer's own tuning over the take: labels are measured pitches, so a
+// singer a third of a semitone flat still means the notes they aimed at. The
+// deviation is circular (0.45 sharp and 0.55 flat are one tuning).
 double labelTuning(const std::vector<Label>& labels)
 {
-    double sum = 0, weight = 0;
+    double x = 0, y = 0;
     for (const Label& l : labels) {
-        double dev = l.pitch - std::trunc(l.pitch);
-        if (dev > 0.5)
-            dev -= 1;
-        sum += dev * (l.offset - l.onset);
-        weight += l.offset - l.onset;
+        double angle = 2 * M_PI * (l.pitch - std::floor(l.pitch));
+        x += std::cos(angle) * (l.offset - l.onset);
+        y += std::sin(angle) * (l.offset - l.onset);
     }
-    return weight > 0 ? sum / weight : 0;
+    return x == 0 && y == 0 ? 0 : std::atan2(y, x) / (2 * M_PI);
 }
 
-struct Score {
-    int labels = 0, outputs = 0, pitchHits = 0, matched = 0, edits = 0, sequence = 0;
-};
-
-// Edit distance between the sung and the recognised note sequences: counts
-// wrong, missing and extra notes whatever the timing drift of the singer.
-int sequenceEdits(const std::vector<int>& want, const std::vector<int>& got)
+// Matches of the optimal alignment (edit distance with substitutions) of the
+// sung and the recognised pitch sequences.
+int alignedMatches(const std::vector<int>& want, const std::vector<int>& got, int& edits)
 {
-    std::vector<int> row(got.size() + 1);
-    for (size_t j = 0; j <= got.size(); ++j)
-        row[j] = static_cast<int>(j);
-    for (size_t i = 1; i <= want.size(); ++i) {
-        int diagonal = row[0];
-        row[0] = static_cast<int>(i);
-        for (size_t j = 1; j <= got.size(); ++j) {
-            int up = row[j];
-            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (want[i - 1] == got[j - 1] ? 0 : 1)});
-            diagonal = up;
+    const size_t n = want.size(), m = got.size();
+    std::vector<std::vector<int>> d(n + 1, std::vector<int>(m + 1));
+    for (size_t i = 0; i <= n; ++i)
+        d[i][0] = static_cast<int>(i);
+    for (size_t j = 0; j <= m; ++j)
+        d[0][j] = static_cast<int>(j);
+    for (size_t i = 1; i <= n; ++i)
+        for (size_t j = 1; j <= m; ++j)
+            d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + (want[i - 1] == got[j - 1] ? 0 : 1)});
+    edits = d[n][m];
+    int matches = 0;
+    size_t i = n, j = m;
+    while (i > 0 && j > 0) {
+        if (d[i][j] == d[i - 1][j - 1] + (want[i - 1] == got[j - 1] ? 0 : 1)) {
+            matches += want[i - 1] == got[j - 1];
+            --i;
+            --j;
+        } else if (d[i][j] == d[i - 1][j] + 1) {
+            --i;
+        } else {
+            --j;
         }
     }
-    return row[got.size()];
+    return matches;
 }
 
-Score compare(const std::vector<Label>& labels, const std::vector<Note>& notes)
+// One-to-one matching of onsets within the tolerance, in time order.
+int matchOnsets(const std::vector<Label>& labels, const std::vector<int>& want, const std::vector<Note>& notes,
+                double shift, bool withPitch, std::vector<int>* matchOf = nullptr)
 {
-    double tuning = labelTuning(labels);
-    Score best;
-    for (double shift = -0.4; shift <= 0.4; shift += 0.01) {
-        Score s;
-        s.labels = static_cast<int>(labels.size());
-        s.outputs = static_cast<int>(notes.size());
-        std::vector<bool> used(notes.size(), false);
-        for (const Label& l : labels) {
-            int want = static_cast<int>(std::lround(l.pitch - tuning));
-            double mid = (l.onset + l.offset) / 2;
-            for (size_t i = 0; i < notes.size(); ++i) {
-                double on = notes[i].onset + shift, off = notes[i].offset + shift;
-                if (on <= mid && mid < off && notes[i].pitch == want)
-                    ++s.pitchHits;
-                if (!used[i] && notes[i].pitch == want && std::fabs(on - l.onset) < 0.15) {
-                    used[i] = true;
-                    ++s.matched;
-                    break;
-                }
+    constexpr double kTolerance = 0.1;
+    std::vector<bool> used(notes.size(), false);
+    int matched = 0;
+    if (matchOf)
+        matchOf->assign(labels.size(), -1);
+    for (size_t k = 0; k < labels.size(); ++k) {
+        int best = -1;
+        double bestDistance = kTolerance;
+        for (size_t i = 0; i < notes.size(); ++i) {
+            double distance = std::fabs(notes[i].onset + shift - labels[k].onset);
+            if (!used[i] && distance <= bestDistance && (!withPitch || notes[i].pitch == want[k])) {
+                best = static_cast<int>(i);
+                bestDistance = distance;
             }
         }
-        if (s.matched + s.pitchHits > best.matched + best.pitchHits)
-            best = s;
+        if (best >= 0) {
+            used[static_cast<size_t>(best)] = true;
+            ++matched;
+            if (matchOf)
+                (*matchOf)[k] = best;
+        }
     }
+    return matched;
+}
+
+enum Loss { kFound, kUnvoiced, kWrongSemitone, kMerged, kSplit, kWrongOnset, kLossKinds };
+const char* const kLossNames[] = {"found", "unvoiced", "wrong-semitone", "merged", "split", "wrong-onset"};
+
+struct Score {
+    int labels = 0, outputs = 0, aligned = 0, alignedOf = 0, untransposed = 0, transposed = 0, onsetPitch = 0, onset = 0, framesRight = 0, octave = 0;
+    int loss[kLossKinds] = {};
+
+    void add(const Score& s)
+    {
+        labels += s.labels;
+        outputs += s.outputs;
+        aligned += s.aligned;
+        alignedOf += s.alignedOf;
+        untransposed += s.untransposed;
+        transposed += s.transposed != 0;
+        onsetPitch += s.onsetPitch;
+        onset += s.onset;
+        framesRight += s.framesRight;
+        octave += s.octave;
+        for (int k = 0; k < kLossKinds; ++k)
+            loss[k] += s.loss[k];
+    }
+    // Extra notes count against the sequence as much as missing ones.
+    double sequence() const { return alignedOf ? double(aligned) / alignedOf : 0; }
+    double fOnsetPitch() const { return labels + outputs ? 2.0 * onsetPitch / (labels + outputs) : 0; }
+    double fOnset() const { return labels + outputs ? 2.0 * onset / (labels + outputs) : 0; }
+};
+
+// Frame tracks of the take as the engine would hand them to the recogniser:
+// used only to tell unvoiced frames from wrong ones.
+struct Frames {
+    std::vector<double> pitch;
+    double hop = 0;
+    int fft = 0;
+    double at(double seconds) const { return seconds * 44100 / hop - 0.5; }
+};
+
+Frames frameTracks(const MonoBuffer& take, const AnalysisSettings& settings, int tempo)
+{
+    Frames f;
+    f.fft = settings.fftSize;
+    f.hop = 60.0 * 44100 / (tempo * settings.framesPerBeat);
+    pitchlore::Analyser a;
+    a.reset(tempo, 0, settings.fftSize, static_cast<uint32_t>(settings.framesPerBeat));
+    SpectrumAnalyser spectrum(static_cast<size_t>(settings.fftSize));
+    for (uint32_t i = 0; (i + 0.5) * f.hop < take.size(); ++i)
+        a.frame(i, spectrum.Analyse(take.data(), take.size(), static_cast<long long>((i + 0.5) * f.hop)).data());
+    double silence = a.tracks().loudest() / 128;
+    for (uint32_t i = 0; i < a.tracks().count(); ++i)
+        f.pitch.push_back(a.tracks().amplitude()[i] > silence ? a.tracks().pitch()[i] : -1.0);
+    return f;
+}
+
+Score score(const std::vector<Label>& labels, const std::vector<Note>& notes, const Frames& frames, bool verbose)
+{
+    Score s;
+    s.labels = static_cast<int>(labels.size());
+    s.outputs = static_cast<int>(notes.size());
+    const double tuning = labelTuning(labels);
     std::vector<int> want, got;
     for (const Label& l : labels)
         want.push_back(static_cast<int>(std::lround(l.pitch - tuning)));
-    // Repeated notes merge when nothing sounds between them, so compare
-    // sequences with repeats folded on both sides.
-    want.erase(std::unique(want.begin(), want.end()), want.end());
     for (const Note& n : notes)
         got.push_back(n.pitch);
-    got.erase(std::unique(got.begin(), got.end()), got.end());
-    best.edits = sequenceEdits(want, got);
-    best.sequence = static_cast<int>(want.size());
-    return best;
+    // The recordings and their labels disagree on absolute pitch by up to a
+    // semitone and a half on some takes (the labels of man1_twinkle say 46.88
+    // where the waveform's period says 46.3), so, like the time offset, one
+    // global transposition per take is allowed; the untransposed figure is
+    // printed as well.
+    int edits = 0;
+    s.untransposed = alignedMatches(want, got, edits);
+    s.aligned = s.untransposed;
+    for (int t : {-1, 1, -2, 2}) {
+        std::vector<int> moved = want;
+        for (int& p : moved)
+            p += t;
+        int m = alignedMatches(moved, got, edits);
+        if (m > s.aligned) {
+            s.aligned = m;
+            s.transposed = t;
+        }
+    }
+    for (int& p : want)
+        p += s.transposed;
+    s.alignedOf = std::max(s.labels, s.outputs);
+
+    // One global offset: the one giving most onset+pitch matches, then most
+    // onset matches.
+    double bestShift = 0;
+    int bestKey = -1;
+    for (double shift = -1.0; shift <= 1.0001; shift += 0.005) {
+        int key = matchOnsets(labels, want, notes, shift, true) * 1000 + matchOnsets(labels, want, notes, shift, false);
+        if (key > bestKey) {
+            bestKey = key;
+            bestShift = shift;
+        }
+    }
+    std::vector<int> matchOf;
+    s.onsetPitch = matchOnsets(labels, want, notes, bestShift, true, &matchOf);
+    s.onset = matchOnsets(labels, want, notes, bestShift, false);
+
+    // The frames' pitch against the labels' after the take's median
+    // difference (the absolute disagreement above) is taken out.
+    std::vector<double> medians(labels.size(), NAN);
+    std::vector<int> voicedFrames(labels.size()), middleFrames(labels.size());
+    for (size_t k = 0; k < labels.size(); ++k) {
+        const Label& l = labels[k];
+        // The frames of the note's middle half.
+        std::vector<double> voiced;
+        int total = 0;
+        double len = l.offset - l.onset;
+        for (long i = std::max(0L, std::lround(frames.at(l.onset + len / 4)));
+             i <= std::lround(frames.at(l.offset - len / 4)) && i < static_cast<long>(frames.pitch.size()); ++i) {
+            ++total;
+            if (frames.pitch[static_cast<size_t>(i)] >= 0)
+                voiced.push_back(frames.pitch[static_cast<size_t>(i)]);
+        }
+        voicedFrames[k] = static_cast<int>(voiced.size());
+        middleFrames[k] = total;
+        if (!voiced.empty()) {
+            std::nth_element(voiced.begin(), voiced.begin() + static_cast<long>(voiced.size() / 2), voiced.end());
+            medians[k] = voiced[voiced.size() / 2] - l.pitch;
+        }
+    }
+    std::vector<double> diffs;
+    for (double d : medians)
+        if (!std::isnan(d))
+            diffs.push_back(d);
+    std::sort(diffs.begin(), diffs.end());
+    const double bias = diffs.empty() ? 0 : diffs[diffs.size() / 2];
+    for (size_t k = 0; k < labels.size(); ++k) {
+        const Label& l = labels[k];
+        if (!std::isnan(medians[k])) {
+            double diff = medians[k] - bias;
+            s.framesRight += std::fabs(diff) < 0.5;
+            s.octave += std::fabs(std::fabs(diff) - 12) < 1.0;
+        }
+        Loss loss = kFound;
+        if (matchOf[k] < 0) {
+            double mid = (l.onset + l.offset) / 2;
+            int covering = -1, startsInside = 0;
+            for (size_t i = 0; i < notes.size(); ++i) {
+                double on = notes[i].onset + bestShift, off = notes[i].offset + bestShift;
+                if (on <= mid && mid < off)
+                    covering = static_cast<int>(i);
+                if (on > l.onset + 0.1 && on < l.offset - 0.05)
+                    ++startsInside;
+            }
+            auto covers = [&](size_t other) {
+                if (covering < 0)
+                    return false;
+                double m = (labels[other].onset + labels[other].offset) / 2;
+                const Note& n = notes[static_cast<size_t>(covering)];
+                return n.onset + bestShift <= m && m < n.offset + bestShift;
+            };
+            if (2 * voicedFrames[k] < middleFrames[k])
+                loss = kUnvoiced;
+            else if (covering < 0 || got[static_cast<size_t>(covering)] != want[k])
+                loss = kWrongSemitone;
+            else if ((k > 0 && covers(k - 1)) || (k + 1 < labels.size() && covers(k + 1)))
+                loss = kMerged;
+            else if (startsInside > 0)
+                loss = kSplit;
+            else
+                loss = kWrongOnset;
+        }
+        ++s.loss[loss];
+    }
+    if (verbose) {
+        std::printf("  offset %+.3f s\n  sung:", bestShift);
+        for (size_t k = 0; k < labels.size(); ++k)
+            std::printf(" %d@%.2f", want[k], labels[k].onset);
+        std::printf("\n  heard:");
+        for (const Note& n : notes)
+            std::printf(" %d@%.2f", n.pitch, n.onset + bestShift);
+        std::printf("\n");
+    }
+    return s;
+}
+
+void printRow(const char* name, int tempo, const Score& s)
+{
+    std::printf("%-16s %5d %4d/%-4d %+3d %5.3f %5.3f %5.3f %5.3f %6.3f |", name, tempo, s.outputs, s.labels,
+                s.transposed, s.alignedOf ? double(s.untransposed) / s.alignedOf : 0, s.sequence(), s.fOnsetPitch(),
+                s.fOnset(), s.labels ? double(s.framesRight) / s.labels : 0);
+    for (int k = 1; k < kLossKinds; ++k)
+        std::printf(" %*d", static_cast<int>(std::string(kLossNames[k]).size()), s.loss[k]);
+    std::printf("\n");
 }
 
 }  // namespace
@@ -167,96 +334,87 @@ Score compare(const std::vector<Label>& labels, const std::vector<Note>& notes)
 int main(int argc, char** argv)
 {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: %s <folder> [FFT] [frames-per-beat]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s <folder of FLAC takes with .txt labels>\n", argv[0]);
         return 2;
     }
-    int FFT = argc > 2 ? std::atoi(argv[2]) : 4096;
-    uint32_t FPB = argc > 3 ? static_cast<uint32_t>(std::atoi(argv[3])) : 40;
-    // SINGING_NO_KEY: leave the key finder out, so nothing is snapped.
-    void* tonalyze = std::getenv("SINGING_NO_KEY") ? nullptr : MDP_LoadLibrary("Tonalyze.dll", nullptr, 0);
-    auto key = tonalyze ? reinterpret_cast<pitchlore::KeyAnalysisFn>(MDP_GetSymbol(tonalyze, "MA_KeyAnalysis"))
-                        : nullptr;
-    std::vector<std::filesystem::path> takes;
-    for (const auto& e : std::filesystem::directory_iterator(argv[1]))
+    const fs::path folder = argv[1];
+    std::error_code ec;
+    if (!fs::is_directory(folder, ec)) {
+        std::printf("no folder %s: nothing measured\n", folder.c_str());
+        return 0;
+    }
+    AnalysisSettings settings;
+    if (const char* v = std::getenv("SINGING_FFT"))
+        settings.fftSize = std::atoi(v);
+    if (const char* v = std::getenv("SINGING_FPB"))
+        settings.framesPerBeat = std::atoi(v);
+    const bool verbose = std::getenv("SINGING_VERBOSE") != nullptr;
+    PitchloreLibrary recogniser;
+    if (!recogniser.Ready()) {
+        std::fprintf(stderr, "the recogniser library cannot be loaded: %s\n", recogniser.Error().c_str());
+        return 1;
+    }
+    std::vector<fs::path> takes;
+    for (const auto& e : fs::directory_iterator(folder, ec))
         if (e.path().extension() == ".flac")
             takes.push_back(e.path());
     std::sort(takes.begin(), takes.end());
-    Score total;
-    int estimatorRight = 0;
-    int octaveOff = 0, nearMiss = 0;
-    for (const auto& take : takes) {
-        auto labels = readLabels(take.parent_path() / (take.stem().string() + ".txt"));
-        auto samples = decode(take.string());
-        if (labels.empty() || samples.empty())
-            continue;
-        int tempo = static_cast<int>(std::lround(estimateTempo(labels)));
-        double hop = 44100.0 * 60 / tempo / FPB;
-        pitchlore::Analyser a(key);
-        a.reset(tempo, 0, FFT, FPB);
-        auto spectra = testsignal::frames(samples, FFT, hop);
-        for (uint32_t i = 0; i < spectra.size(); ++i)
-            a.frame(i, spectra[i].data());
-        // The estimator alone: median frame pitch over the middle half of each
-        // labelled note, within half a semitone of the label.
-        int framesRight = 0;
-        for (const Label& l : labels) {
-            double len = l.offset - l.onset;
-            auto at = [&](double t) { return static_cast<long>((t * 44100 - FFT / 2.0) / hop); };
-            std::vector<double> p;
-            for (long i = std::max(0L, at(l.onset + len / 4)); i < at(l.offset - len / 4); ++i)
-                if (static_cast<uint32_t>(i) < a.tracks().count() && a.tracks().pitch()[i] >= 0)
-                    p.push_back(a.tracks().pitch()[i]);
-            if (p.empty())
-                continue;
-            std::nth_element(p.begin(), p.begin() + static_cast<long>(p.size() / 2), p.end());
-            double diff = p[p.size() / 2] - l.pitch;
-            framesRight += std::fabs(diff) < 0.5;
-            octaveOff += std::fabs(std::fabs(diff) - 12) < 0.5 || std::fabs(std::fabs(diff) - 19) < 0.5;
-            nearMiss += std::fabs(diff) >= 0.5 && std::fabs(diff) < 1.5;
-        }
-        estimatorRight += framesRight;
-        auto r = a.analyseMelody(-1);
-        std::vector<Note> notes;
-        if (r) {
-            // Frame positions back to seconds; a frame stands for its window's
-            // centre, half a transform after its start.
-            double frames = r->leadInBars * 4.0 * FPB;
-            const auto& o = a.outputs();
-            for (size_t i = 0; i < o.noteNumbers().size(); ++i) {
-                double on = (frames * hop + FFT / 2.0) / 44100;
-                frames += o.lengths()[i];
-                double off = (frames * hop + FFT / 2.0) / 44100;
-                if (o.noteNumbers()[i] != 128)
-                    notes.push_back(Note{on, off, o.noteNumbers()[i]});
-            }
-        }
-        Score s = compare(labels, notes);
-        std::printf("%-16s tempo %3d  notes %3d/%3d  sequence %5.1f%%  pitch-at-middle %5.1f%%  onset+pitch F %5.1f%%\n",
-                    take.stem().c_str(), tempo, s.outputs, s.labels, 100.0 * (1 - double(s.edits) / s.sequence),
-                    100.0 * s.pitchHits / s.labels, 200.0 * s.matched / (s.labels + s.outputs));
-        if (std::getenv("SINGING_VERBOSE")) {
-            for (size_t i = 0; i < std::min<size_t>(labels.size(), 12); ++i)
-                std::printf(" %5.1f", labels[i].pitch);
-            std::printf("\n");
-            for (size_t i = 0; i < std::min<size_t>(notes.size(), 12); ++i)
-                std::printf(" %5d", notes[i].pitch);
-            std::printf("\n");
-        }
-        total.edits += s.edits;
-        total.sequence += s.sequence;
-        total.labels += s.labels;
-        total.outputs += s.outputs;
-        total.pitchHits += s.pitchHits;
-        total.matched += s.matched;
+    if (takes.empty()) {
+        std::printf("no takes in %s: nothing measured\n", folder.c_str());
+        return 0;
     }
-    std::printf("frame pitch within half a semitone of the label (median over each note's middle): %.1f%%\n",
-                100.0 * estimatorRight / std::max(1, total.labels));
-    std::printf("  off by an octave or a twelfth: %.1f%%, off by 0.5 to 1.5 semitones: %.1f%%\n",
-                100.0 * octaveOff / std::max(1, total.labels), 100.0 * nearMiss / std::max(1, total.labels));
-    std::printf("ALL  takes %zu  notes %d/%d  sequence %.1f%%  pitch-at-middle %.1f%%  onset+pitch F %.1f%%\n",
-                takes.size(), total.outputs, total.labels, 100.0 * (1 - double(total.edits) / std::max(1, total.sequence)),
-                100.0 * total.pitchHits / std::max(1, total.labels),
-                200.0 * total.matched / std::max(1, total.labels + total.outputs));
-    MDP_FreeLibrary(tonalyze);
+    std::printf("%-16s %5s %9s %3s %5s %5s %5s %5s %6s | unvoiced wrong-semitone merged split wrong-onset\n",
+                "take", "tempo", "notes/sung", "tr", "seq0", "seq", "F-o+p", "F-on", "frames");
+    Score total;
+    double audioSeconds = 0, recogniseSeconds = 0;
+    for (const fs::path& take : takes) {
+        auto labels = readLabels(fs::path(take).replace_extension(".txt"));
+        auto samples = ReadMonoFile(take.string());
+        if (labels.empty() || !samples || samples->empty()) {
+            std::printf("%-16s unreadable or unlabelled, skipped\n", take.stem().c_str());
+            continue;
+        }
+        const int tempo = std::clamp(estimateTempo(labels), 50, 200);
+        auto started = std::chrono::steady_clock::now();
+        Recognition r = RecogniseTake(recogniser, settings, *samples, tempo, 0);
+        // The notes as the command line reads them: in the recognised key.
+        int count = recogniser.GetMelody(nullptr, nullptr, -1);
+        std::vector<uint8_t> pitches(static_cast<size_t>(std::max(count, 0)));
+        std::vector<uint16_t> ticks(pitches.size());
+        if (count > 0)
+            recogniser.GetMelody(pitches.data(), ticks.data(), -1);
+        recogniseSeconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+        audioSeconds += samples->size() / 44100.0;
+        const double secondsPerTick = 60.0 / tempo / 192;
+        const double frameSeconds = 60.0 / tempo / settings.framesPerBeat;
+        // Ticks count from the first bar after the lead-in; a frame stands
+        // for its window's centre.
+        double t = r.leadInBars * 4 * 60.0 / tempo + frameSeconds / 2;
+        std::vector<Note> notes;
+        for (size_t i = 0; i < pitches.size(); ++i) {
+            double end = t + ticks[i] * secondsPerTick;
+            if (pitches[i] < 128)
+                notes.push_back(Note{t, end, pitches[i]});
+            t = end;
+        }
+        Frames frames = frameTracks(*samples, settings, tempo);
+        if (verbose)
+            std::printf("%s\n", take.stem().c_str());
+        Score s = score(labels, notes, frames, verbose);
+        printRow(take.stem().c_str(), tempo, s);
+        total.add(s);
+    }
+    std::printf("%s\n", std::string(100, '-').c_str());
+    printRow("ALL", 0, total);
+    std::printf("columns: tr the transposition allowed, seq0 the aligned pitch sequence without it, seq with it;\n"
+                "frames: a note's median frame pitch within half a semitone of the label (take bias removed);\n"
+                "the last five count sung notes missed, by cause\n");
+    std::printf("aligned pitch-sequence accuracy %.3f, onset+pitch F %.3f, onset F %.3f, notes %d for %d sung (%+.1f%%), %d takes transposed\n",
+                total.sequence(), total.fOnsetPitch(), total.fOnset(), total.outputs, total.labels,
+                100.0 * (total.outputs - total.labels) / std::max(1, total.labels), total.transposed);
+    std::printf("frame pitch within half a semitone %.3f, an octave off %d notes\n",
+                total.labels ? double(total.framesRight) / total.labels : 0, total.octave);
+    std::printf("recognition %.2f s for %.1f s of takes (%.0fx real time)\n", recogniseSeconds, audioSeconds,
+                recogniseSeconds > 0 ? audioSeconds / recogniseSeconds : 0);
     return 0;
 }

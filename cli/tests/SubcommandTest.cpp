@@ -9,6 +9,7 @@
 #include "AudioReadBack.h"
 #include "CliRunner.h"
 #include "MidiReader.h"
+#include "SynthTake.h"
 
 namespace melodrift::cli::test {
 namespace {
@@ -16,6 +17,23 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr int kSampleTempo = 96;
+
+// Runs python3 on a JSON document and returns the first line it prints.
+std::string CheckJson(const std::string& document, const std::string& program)
+{
+    TempDir dir;
+    const std::string path = dir.Path("r.json");
+    FILE* f = std::fopen(path.c_str(), "w");
+    std::fputs(document.c_str(), f);
+    std::fclose(f);
+    const std::string check = "/usr/bin/python3 -c \"import json,sys; d=json.load(open(sys.argv[1])); " + program +
+                              "\" " + path;
+    FILE* pipe = ::popen(check.c_str(), "r");
+    char line[512] = "";
+    const bool read = std::fgets(line, sizeof line, pipe) != nullptr;
+    ::pclose(pipe);
+    return read ? line : "(no output)";
+}
 
 TEST(Subcommands, EveryCommandExplainsItselfAndBadCommandsAreUsageErrors)
 {
@@ -69,20 +87,34 @@ TEST(Subcommands, RecognizeReportsNotesKeyAndBarsAsTextAndJson)
 
     const RunResult json = RunCli({"recognize", SampleTake(), "--tempo=96", "--metre=4/4", "--json"});
     ASSERT_EQ(json.exitCode, 0) << json.err;
-    TempDir dir;
-    const std::string path = dir.Path("r.json");
-    FILE* f = std::fopen(path.c_str(), "w");
-    std::fputs(json.out.c_str(), f);
-    std::fclose(f);
     // An independent parser checks the document and sums the lengths.
-    const std::string check = "/usr/bin/python3 -c \"import json,sys; d=json.load(open(sys.argv[1])); "
-                              "print(d['key'], d['bars'], d['metre'], sum(n['beats'] for n in d['notes']), "
-                              "len([n for n in d['notes'] if n['midi'] is not None]))\" " + path;
-    FILE* pipe = ::popen(check.c_str(), "r");
-    char line[256] = "";
-    ASSERT_NE(std::fgets(line, sizeof line, pipe), nullptr);
-    ::pclose(pipe);
-    EXPECT_STREQ(line, "G 8 4/4 32.0 26\n") << "eight bars of four beats, 26 sung notes";
+    const std::string line = CheckJson(json.out, "print(d['key'], d['bars'], d['metre'], sum(n['beats'] for n in d['notes']), "
+                                                 "len([n for n in d['notes'] if n['midi'] is not None]))");
+    EXPECT_EQ(line, "G 8 4/4 32.0 26\n") << "eight bars of four beats, 26 sung notes";
+}
+
+TEST(Subcommands, RecognizeJsonPlacesNotesInTheFileWithTheLeadInItUsed)
+{
+    // Starts in beats add up the lengths; starts in seconds count from the
+    // file's start, the lead-in included.
+    const std::string consistent =
+        "n=d['notes']; b=[sum(m['beats'] for m in n[:i]) for i in range(len(n))]; "
+        "ok=all(abs(m['startBeats']-b[i])<1e-9 and abs(m['startSeconds']-d['leadInSeconds']-b[i]*60/d['tempo'])<1e-3 "
+        "for i,m in enumerate(n)); p=[m for m in n if m['midi'] is not None]; "
+        "print(d['leadInBars'], d['leadInSeconds'], ok, ' '.join(m['name'] for m in p[:4]), round(p[0]['startSeconds'],2))";
+
+    // The sample take sings after a bar of silence: that bar is the lead-in.
+    const RunResult sample = RunCli({"recognize", SampleTake(), "--tempo", "96", "--metre", "4/4", "--json"});
+    ASSERT_EQ(sample.exitCode, 0) << sample.err;
+    EXPECT_EQ(CheckJson(sample.out, consistent), "1 2.5 True D4 G4 B4 A4 2.5\n");
+
+    // An imported take that starts singing at once loses none of its notes.
+    TempDir dir;
+    const std::string take = dir.Path("at-once.wav");
+    WriteWav(take, SingTake({{67, 1}, {69, 1}, {71, 2}, {72, 1}, {74, 1}, {76, 2}, {74, 4}}, 110, 0));
+    const RunResult atOnce = RunCli({"recognize", take, "--tempo", "110", "--metre", "4/4", "--json"});
+    ASSERT_EQ(atOnce.exitCode, 0) << atOnce.err;
+    EXPECT_EQ(CheckJson(atOnce.out, consistent), "0 0 True G4 A4 B4 C5 0\n") << atOnce.out;
 }
 
 class ComposeSample : public ::testing::Test {

@@ -2,6 +2,7 @@
 
 #include "FundamentalEstimator.h"
 #include "MelodySegmenter.h"
+#include "NoteTracker.h"
 #include "Quantiser.h"
 
 #include "MelodriftPlatform.h"
@@ -67,7 +68,12 @@ std::optional<Analyser::Result> Analyser::analyseMelody(int32_t key)
     if (!m_config || m_tracks.completedBeats() == 0)
         return std::nullopt;
     const AnalyserConfig& c = *m_config;
-    m_notes = MelodySegmenter(c).segment(m_tracks);
+    if (m_method == Method::Notes) {
+        MelodySegmenter::measureLeadIn(m_tracks, c);
+        m_notes = NoteTracker(c).track(m_tracks);
+    } else {
+        m_notes = MelodySegmenter(c).segment(m_tracks);
+    }
     BarLayout layout = Quantiser(c.gridUnit(), c.framesPerBar()).quantise(m_notes);
     m_leadInBars = layout.leadInBars;
     m_barCount = layout.barCount;
@@ -87,6 +93,11 @@ int32_t Analyser::buildOutputs()
     const AnalyserConfig& c = *m_config;
     Quantiser::splitLongNotes(m_notes, c.gridUnit(), c.FPB);
     m_noteCount = static_cast<int32_t>(m_notes.size());
+    // With the key it found itself, the note tracker keeps what was clearly
+    // sung (a raised leading note in minor is no slip); a key the caller
+    // chose pulls every note onto its scale. Its tuning wraps.
+    m_outputs.setSnapTolerance(m_method == Method::Notes && m_key == -1 ? 0.3 : 0.0);
+    m_outputs.setCircularTuning(m_method == Method::Notes);
     return m_outputs.build(m_notes, m_key, m_keyAnalysis, c.FPB, c.TS);
 }
 

@@ -15,6 +15,11 @@ namespace pitchlore {
 
 class Analyser {
 public:
+    // How a take's frames become notes: Notes (the note tracker, made for
+    // real voices: repeated notes, scoops, drifting singers) or Segments
+    // (steady segments and glides merged on the grid).
+    enum class Method { Notes, Segments };
+
     // keyAnalysis may be null: the key is then never detected.
     explicit Analyser(KeyAnalysisFn keyAnalysis = nullptr);
 
@@ -58,12 +63,16 @@ public:
     std::vector<PitchRevise> pitchRevise() const;
 
     void setKeyAnalysis(KeyAnalysisFn fn) { m_keyAnalysis = fn; }
+    // Kept across resets.
+    void setMethod(Method method) { m_method = method; }
+    Method method() const { return m_method; }
 
 private:
     int32_t buildOutputs();
     void clearMelody();
 
     KeyAnalysisFn m_keyAnalysis;
+    Method m_method = Method::Notes;
     std::optional<AnalyserConfig> m_config;
     FrameTracks m_tracks;
     NoteRecords m_notes;

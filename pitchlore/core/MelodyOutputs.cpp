@@ -43,6 +43,24 @@ double MelodyOutputs::tuningOffset(const NoteRecords& notes, uint32_t framesPerB
     return found ? sum / weight : 0.0;
 }
 
+double MelodyOutputs::circularTuningOffset(const NoteRecords& notes, uint32_t framesPerBeat, bool& found)
+{
+    // Deviations wrap: a singer 0.45 sharp on some notes and 0.45 flat
+    // (0.55 sharp) on others is half a semitone off, not in tune, so they
+    // are averaged as angles.
+    double x = 0;
+    double y = 0;
+    for (const NoteRecord& note : notes) {
+        if (note.isRest() || note.frames < static_cast<int64_t>(framesPerBeat))
+            continue;
+        double angle = 2 * M_PI * (static_cast<double>(note.pitch) - std::floor(note.pitch));
+        x += std::cos(angle) * note.frames;
+        y += std::sin(angle) * note.frames;
+    }
+    found = x != 0 || y != 0;
+    return found ? std::atan2(y, x) / (2 * M_PI) : 0.0;
+}
+
 int32_t MelodyOutputs::build(const NoteRecords& notes, int32_t& key, KeyAnalysisFn keyAnalysis,
                              uint32_t framesPerBeat, int32_t TS)
 {
@@ -50,7 +68,8 @@ int32_t MelodyOutputs::build(const NoteRecords& notes, int32_t& key, KeyAnalysis
     if (notes.empty())
         return 0;
     bool found = false;
-    double offset = tuningOffset(notes, framesPerBeat, found);
+    double offset = m_circularTuning ? circularTuningOffset(notes, framesPerBeat, found)
+                                     : tuningOffset(notes, framesPerBeat, found);
     if (found)
         MDP_DebugOutput("Average pt diff: %.2f\n", offset);
     int32_t pitched = 0;
@@ -90,6 +109,8 @@ void MelodyOutputs::snapToScale(int32_t key)
         if (!outside)
             continue;
         double adjusted = m_adjusted[i];
+        if (std::fabs(adjusted - m_notes[i]) < m_snapTolerance)
+            continue;  // sung clearly on this pitch: meant, not a slip
         bool up = adjusted - std::trunc(adjusted) < 0.5;
         int moved = m_notes[i] + (up ? 1 : -1);
         // At the ends of the MIDI range go the other way.

@@ -12,17 +12,22 @@ MelodySegmenter::MelodySegmenter(const AnalyserConfig& config)
 {
 }
 
+void MelodySegmenter::measureLeadIn(FrameTracks& tracks, const AnalyserConfig& config)
+{
+    uint32_t leadFrames = static_cast<uint32_t>(config.BPB * config.FPB * 0.5 + 1);
+    double level = tracks.leadInLevel();
+    for (uint32_t i = 0; i < std::min(leadFrames, tracks.count()); ++i)
+        level = std::max(level, tracks.amplitude()[i]);
+    tracks.setLeadInLevel(level);
+}
+
 NoteRecords MelodySegmenter::segment(FrameTracks& tracks) const
 {
     const uint32_t count = tracks.count();
     const double* amplitude = tracks.amplitude();
     double* pitch = tracks.pitch();
 
-    uint32_t leadFrames = static_cast<uint32_t>(m_config.BPB * m_config.FPB * 0.5 + 1);
-    double level = tracks.leadInLevel();
-    for (uint32_t i = 0; i < std::min(leadFrames, count); ++i)
-        level = std::max(level, amplitude[i]);
-    tracks.setLeadInLevel(level);
+    measureLeadIn(tracks, m_config);
 
     const double silence = tracks.loudest() / 128;
     const uint64_t whole = static_cast<uint64_t>(tracks.completedBeats()) * m_config.FPB;

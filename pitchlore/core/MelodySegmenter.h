@@ -16,6 +16,9 @@ public:
     // Repairs pitches in tracks and updates its lead-in level.
     NoteRecords segment(FrameTracks& tracks) const;
 
+    // The lead-in level: the loudest of the first half bar's frames.
+    static void measureLeadIn(FrameTracks& tracks, const AnalyserConfig& config);
+
     // Joins neighbouring rests, and pitched spans that round to one note.
     static NoteRecords toNoteRecords(const std::vector<PitchSpan>& spans);
 

@@ -59,6 +59,13 @@ std::vector<float> sing(const std::vector<SungNote>& melody, int tempo, const Vo
     std::vector<float> out;
     double phase = 0;
     double t = 0;
+    double total = 0;
+    for (const SungNote& n : melody)
+        total += n.beats * beat;
+    std::vector<double> levels = voice.harmonics;
+    if (levels.empty())
+        for (int h = 1; h <= 8; ++h)
+            levels.push_back(1.0 / h);
     for (const SungNote& n : melody) {
         size_t count = static_cast<size_t>(std::lround(n.beats * beat * rate));
         size_t voiced = n.midi < 0 ? 0 : count - static_cast<size_t>(voice.gap * rate);
@@ -67,10 +74,13 @@ std::vector<float> sing(const std::vector<SungNote>& melody, int tempo, const Vo
             double v = voice.noise * noise(random);
             if (i < voiced) {
                 double vib = voice.vibratoDepth * std::sin(2 * std::numbers::pi * voice.vibratoRate * t);
-                phase += 2 * std::numbers::pi * f0 * std::pow(2.0, vib / 12) / rate;
+                double into = static_cast<double>(i) / rate;
+                double scoop = into < voice.scoopTime ? -voice.scoop * (1 - into / voice.scoopTime) : 0.0;
+                double drift = total > 0 ? voice.drift * t / total : 0.0;
+                phase += 2 * std::numbers::pi * f0 * std::pow(2.0, (vib + scoop + drift) / 12) / rate;
                 double env = std::min({1.0, static_cast<double>(i) / (0.01 * rate), static_cast<double>(voiced - i) / (0.01 * rate)});
-                for (int h = 1; h <= 8; ++h)
-                    v += env * 0.3 / h * std::sin(h * phase);
+                for (size_t h = 1; h <= levels.size(); ++h)
+                    v += env * 0.3 * levels[h - 1] * std::sin(static_cast<double>(h) * phase);
             }
             out.push_back(static_cast<float>(v));
         }

@@ -45,6 +45,11 @@ struct Voice {
     double noise = 0.01;       // white noise level against a fundamental of 1
     double gap = 0.03;         // seconds of breath at the end of each note
     uint32_t seed = 7;
+    double drift = 0;          // semitones the tuning wanders by the end of the take
+    double scoop = 0;          // semitones below the note that each note starts
+    double scoopTime = 0.12;   // seconds the scoop takes to reach the note
+    // Level of harmonic h is harmonics[h-1] (the default: 1/h up to the 8th).
+    std::vector<double> harmonics;
 };
 
 // 44100 Hz samples of the melody sung at tempo.

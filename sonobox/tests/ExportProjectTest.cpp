@@ -120,10 +120,17 @@ TEST_F(ExportAndProject, TrackBitsChooseVoiceAccompanimentOrBoth)
     EXPECT_EQ(rmsOf(1), 0.0);
 }
 
-TEST_F(ExportAndProject, MidiExportIsTheComposedFile)
+TEST_F(ExportAndProject, MidiExportIsTheComposedFileWithTheMelodyTrack)
 {
     ASSERT_EQ(MM_Save(Screen(), 3, Path("song.mid").c_str(), MM_FILE_MIDI, nullptr), 0);
-    EXPECT_EQ(ReadBytes(Path("song.mid")), m_midi);
+    const auto written = ReadBytes(Path("song.mid"));
+    ASSERT_GT(written.size(), m_midi.size());
+    // The composer's tracks as they were, one more track counted.
+    EXPECT_TRUE(std::equal(m_midi.begin() + 14, m_midi.end(), written.begin() + 14));
+    EXPECT_EQ((written[10] << 8 | written[11]), (m_midi[10] << 8 | m_midi[11]) + 1);
+    const std::string added(written.begin() + static_cast<std::ptrdiff_t>(m_midi.size()), written.end());
+    EXPECT_EQ(added.substr(0, 4), "MTrk");
+    EXPECT_NE(added.find("Melody"), std::string::npos);
 }
 
 TEST_F(ExportAndProject, CancelledOrFailedExportLeavesTheOldFileAlone)

@@ -326,6 +326,11 @@ TEST_F(MainFormTest, LoginEventsDriveTheBandAndTheBadge)
     EXPECT_FALSE(m_form->LoginArea().m_panelNoticeNum->isVisible());
 
     m_settings->StoreLogin("lin", true, "pw");
+    // A refusal of a login the user started is that login's to report.
+    m_form->HandleMessage(UM_SERVICE_EVENT, 0x220000 + 32773, 0);
+    EXPECT_TRUE(m_shown.empty());
+    // The automatic login at start-up is refused.
+    m_session.loggingIn = true;
     m_form->HandleMessage(UM_SERVICE_EVENT, 0x220000 + 32773, 0);
     ASSERT_FALSE(m_shown.empty());
     EXPECT_EQ(m_shown.back().text, QStringLiteral("登录失败!\n输入密码错，请重新输入。"));

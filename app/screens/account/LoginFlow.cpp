@@ -40,6 +40,12 @@ bool TLoginFlow::Run()
 {
     if (m_session.song.Flag(kFlagLoggedIn))
         return true;
+    // The service refuses this version: say why instead of a login that cannot work.
+    if (m_session.song.Flag(kFlagForcedUpdate)) {
+        if (m_form.showUpdateDialog)
+            m_form.showUpdateDialog();
+        return false;
+    }
     // Each request starts at the login; only a retry stays in registration.
     m_state.registering = false;
     for (;;) {

@@ -4,10 +4,9 @@
 #include <QKeyEvent>
 #include <QPainter>
 #include <QPlainTextEdit>
-#include <QTextCursor>
 #include <QUrl>
 
-#include "AccountText.h"
+#include "LimitedEdits.h"
 #include "AppSession.h"
 #include "MainLogic.h"
 #include "MessageDispatcher.h"
@@ -197,19 +196,8 @@ THelpForm::THelpForm(TMainForm& form, AppSession& session, QWidget* parent)
     m_memMsg->viewport()->installEventFilter(this);
     m_memMsg->installEventFilter(this);
     connect(m_memMsg, &QPlainTextEdit::textChanged, this, [this] {
-        if (!m_placeholder) {
-            const QString text = m_memMsg->toPlainText();
-            int caret = m_memMsg->textCursor().position();
-            const QString kept = LimitTyping(m_questionBefore, text, kQuestionBytes, caret);
-            m_questionBefore = kept;
-            if (kept != text) {
-                QSignalBlocker block(m_memMsg);
-                m_memMsg->setPlainText(kept);
-                QTextCursor cursor = m_memMsg->textCursor();
-                cursor.setPosition(std::min(caret, static_cast<int>(kept.size())));
-                m_memMsg->setTextCursor(cursor);
-            }
-        }
+        if (!m_placeholder)
+            KeepWithinBytes(m_memMsg, kQuestionBytes);
         UpdateSubmit();
     });
     m_btnSubmit = CaptionButton(QStringLiteral("提交"), 72, 28, QStringLiteral("提交问题"), m_view);
@@ -377,7 +365,6 @@ void THelpForm::ShowPlaceholder()
     m_placeholder = true;
     m_memMsg->setPlainText(QStringLiteral("请在此处输入您的问题"));
     m_memMsg->setStyleSheet(QStringLiteral("color:#808080"));
-    m_questionBefore.clear();
 }
 
 void THelpForm::UpdateSubmit()
@@ -433,6 +420,7 @@ bool THelpForm::eventFilter(QObject* watched, QEvent* event)
             QSignalBlocker block(m_memMsg);
             m_placeholder = false;
             m_memMsg->clear();
+            ForgetTypedText(m_memMsg);
             m_memMsg->setStyleSheet(QStringLiteral("color:#000000"));
             UpdateSubmit();
         }

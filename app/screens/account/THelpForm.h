@@ -112,7 +112,6 @@ private:
     THelpTextView* m_view;
     std::array<int, 2> m_counts{};   // general, personal
     bool m_placeholder = false;
-    QString m_questionBefore;
 };
 
 } // namespace melodrift

@@ -5,7 +5,7 @@
 #include <QLineEdit>
 #include <QPainter>
 
-#include "AccountText.h"
+#include "LimitedEdits.h"
 #include "SettingsStore.h"
 #include "SkinArt.h"
 #include "SongModel.h"
@@ -82,20 +82,11 @@ TLoginForm::TLoginForm(LoginDialogState& state, TSettingsStore& settings, TSongM
     m_btnGo->move(286, 135);
     connect(m_btnGo, &TPNGButton::clicked, this, &TLoginForm::Confirm);
 
-    connect(m_editUsername, &QLineEdit::textEdited, this, [this](const QString& text) {
-        int caret = m_editUsername->cursorPosition();
-        const QString kept = LimitTyping(m_nameBefore, text, kMaxUserNameBytes, caret);
-        if (kept != text) {
-            m_editUsername->setText(kept);
-            m_editUsername->setCursorPosition(static_cast<int>(kept.size()));
-        }
-        m_nameBefore = kept;
-    });
+    LimitLineEdit(m_editUsername, kMaxUserNameBytes);
 
     const LoginEntries shown = m_state.Shown();
     m_editUsername->setText(shown.userName);
     m_editPassword->setText(shown.password);
-    m_nameBefore = shown.userName;
     ShowMode();
     Focus(FocusOnShow(shown));
 }
@@ -141,7 +132,6 @@ void TLoginForm::Confirm()
     m_editUsername->setText(v.entries.userName);
     m_editPassword->setText(v.entries.password);
     m_editConfirm->setText(v.entries.confirm);
-    m_nameBefore = v.entries.userName;
     if (!v.accepted) {
         Focus(v.focus);
         return;

@@ -55,7 +55,6 @@ private:
     TSettingsStore& m_settings;
     TSongModel& m_song;
     QLabel* m_lblConfirm;
-    QString m_nameBefore;
 };
 
 } // namespace melodrift

@@ -7,9 +7,8 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QRadioButton>
-#include <QTextCursor>
 
-#include "AccountText.h"
+#include "LimitedEdits.h"
 #include "SkinArt.h"
 #include "SongModel.h"
 #include "TMessageForm.h"
@@ -28,22 +27,6 @@ QLabel* Label(const QString& text, int x, int y, int width, QWidget* parent)
     return label;
 }
 
-// Keeps an edit's text within maxBytes of the code page as it is typed.
-void LimitEdit(QLineEdit* edit, int maxBytes)
-{
-    auto before = std::make_shared<QString>(edit->text());
-    QObject::connect(edit, &QLineEdit::textChanged, edit, [edit, maxBytes, before](const QString& text) {
-        int caret = edit->cursorPosition();
-        const QString kept = LimitTyping(*before, text, maxBytes, caret);
-        *before = kept;
-        if (kept != text) {
-            QSignalBlocker block(edit);
-            edit->setText(kept);
-            edit->setCursorPosition(caret);
-        }
-    });
-}
-
 } // namespace
 
 QLineEdit* TUploadForm::AddEdit(const QString& label, int x, int y, int width, int maxBytes)
@@ -55,7 +38,7 @@ QLineEdit* TUploadForm::AddEdit(const QString& label, int x, int y, int width, i
     edit->setGeometry(editX, y, width, 24);
     edit->setFont(skin::SkinFont(13));
     edit->setMaxLength(maxBytes);
-    LimitEdit(edit, maxBytes);
+    LimitLineEdit(edit, maxBytes);
     return edit;
 }
 
@@ -107,19 +90,8 @@ TUploadForm::TUploadForm(TSongModel& song, const StyleTypesReader& styleTypes, Q
     m_memoDescription->setFont(skin::SkinFont(13));
     m_memoDescription->setPlaceholderText(QStringLiteral("请输入歌曲的创作思路和感想"));
     m_memoDescription->setToolTip(QStringLiteral("请输入歌曲的创作思路和感想"));
-    connect(m_memoDescription, &QPlainTextEdit::textChanged, this, [this] {
-        const QString text = m_memoDescription->toPlainText();
-        int caret = m_memoDescription->textCursor().position();
-        const QString kept = LimitTyping(m_descriptionBefore, text, kFieldDescription.maxBytes, caret);
-        m_descriptionBefore = kept;
-        if (kept == text)
-            return;
-        QSignalBlocker blockSignals(m_memoDescription);
-        m_memoDescription->setPlainText(kept);
-        QTextCursor cursor = m_memoDescription->textCursor();
-        cursor.setPosition(std::min(caret, static_cast<int>(kept.size())));
-        m_memoDescription->setTextCursor(cursor);
-    });
+    connect(m_memoDescription, &QPlainTextEdit::textChanged, this,
+            [this] { KeepWithinBytes(m_memoDescription, kFieldDescription.maxBytes); });
 
     m_checkSubmit = new QCheckBox(QStringLiteral("发布到社区"), this);
     m_checkSubmit->setFont(skin::SkinFont(13));

@@ -67,7 +67,6 @@ private:
 
     TSongModel& m_song;
     TMusicTypeChoice m_types;
-    QString m_descriptionBefore;
 };
 
 } // namespace melodrift

@@ -2,14 +2,10 @@
 
 #include <QApplication>
 #include <QDateTime>
-#include <QDialog>
-#include <QDialogButtonBox>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QListWidget>
 #include <QPainter>
 #include <QPainterPath>
-#include <QVBoxLayout>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -20,6 +16,7 @@
 #include "PlaybackClock.h"
 #include "RecordingArt.h"
 #include "SkinArt.h"
+#include "StyleDialog.h"
 #include "TMainForm.h"
 #include "TMessageForm.h"
 #include "TPNGButton.h"
@@ -29,7 +26,6 @@ namespace melodrift {
 namespace {
 
 constexpr int kRecommendedMax = 30;
-constexpr int kDemoBufferSize = 100000;
 const QRectF kPointerRect(89, 0, 53, 126);
 const QRectF kPointerGrab(81, 10, 45, 77);
 const QRectF kTapPad(77, 85, 74, 74);
@@ -406,37 +402,24 @@ void TSetupForm::AnimationTick()
 
 void TSetupForm::OpenStyleDialog()
 {
-    // A plain list of the installed styles of the metre.
-    std::vector<tagStyleInfo> infos;
-    int32_t count = 0;
-    const auto& sm = Engines().sm;
-    if (!sm.SM_GetStyleInfos || sm.SM_GetStyleInfos(m_song.metre, nullptr, &count) != 0 || count <= 0)
-        return;
-    infos.resize(static_cast<size_t>(count));
-    if (sm.SM_GetStyleInfos(m_song.metre, infos.data(), &count) != 0)
-        return;
-    infos.resize(static_cast<size_t>(std::clamp<int32_t>(count, 0, static_cast<int32_t>(infos.size()))));
-    QDialog dialog(this);
-    dialog.setWindowTitle(QStringLiteral("选择风格"));
-    auto* list = new QListWidget(&dialog);
-    list->setFont(skin::SkinFont(13));
-    for (const tagStyleInfo& s : infos) {
-        list->addItem(QStringLiteral("%1  (%2)").arg(Text(s.name, sizeof s.name)).arg(s.tempo));
-        if (s.id == m_song.styleId)
-            list->setCurrentRow(list->count() - 1);
-    }
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
-    connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
-    auto* layout = new QVBoxLayout(&dialog);
-    layout->addWidget(list);
-    layout->addWidget(buttons);
-    dialog.resize(320, 360);
-    if (dialog.exec() != QDialog::Accepted || list->currentRow() < 0)
-        return;
+    if (PreviewRunning())
+        StopPreview();
     Engines().mm.MM_Stop();
-    ApplyStyleRecord(infos[static_cast<size_t>(list->currentRow())]);
+    StyleDialogInput io;
+    io.styleId = m_song.styleId;
+    io.styleFileName = m_song.styleFileName;
+    io.fromBaseScreen = false;
+    if (!RunStyleDialog(this, m_session, io) || io.styleId < 0)
+        return;
+    tagStyleInfo info{};
+    if (Engines().sm.SM_GetStyleInfo && Engines().sm.SM_GetStyleInfo(io.styleId, &info) == 0) {
+        ApplyStyleRecord(info);
+    } else {
+        m_song.styleId = io.styleId;
+        m_song.styleFileName = io.styleFileName;
+    }
     ResetCarousel();
+    update();
 }
 
 void TSetupForm::StopPlayback()

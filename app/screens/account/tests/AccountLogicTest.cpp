@@ -1,10 +1,14 @@
 // The decisions of the account screens, without windows or service.
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTest>
 #include <gtest/gtest.h>
 
 #include <cstring>
 
 #include "AccountText.h"
 #include "HelpLogic.h"
+#include "LimitedEdits.h"
 #include "LoginLogic.h"
 #include "SongModel.h"
 #include "UpdateLogic.h"
@@ -110,6 +114,24 @@ TEST(AccountText, TypingNeverCutsACharacterAndAPasteThatDoesNotFitIsUndone)
     EXPECT_TRUE(HasUnwritableCharacter(QStringLiteral("a") + lone));
     EXPECT_TRUE(HasUnwritableCharacter(QString(QChar(0))));
     EXPECT_FALSE(HasUnwritableCharacter(U("音乐🎵")));
+}
+
+TEST(AccountText, EditsDropTheTypedCharacterThatWouldNotFit)
+{
+    QLineEdit name;
+    LimitLineEdit(&name, 30);
+    name.setText(QString(29, QLatin1Char('a')));
+    QTest::keyClicks(&name, QStringLiteral("bc"));
+    EXPECT_EQ(name.text(), QString(29, QLatin1Char('a')) + QLatin1Char('b')) << "the 31st byte is dropped";
+
+    QPlainTextEdit memo;
+    QObject::connect(&memo, &QPlainTextEdit::textChanged, &memo, [&memo] { KeepWithinBytes(&memo, 8); });
+    QTest::keyClicks(&memo, QStringLiteral("ab"));
+    memo.insertPlainText(U("歌曲"));
+    EXPECT_EQ(memo.toPlainText(), U("ab歌曲"));
+    memo.insertPlainText(U("好"));
+    EXPECT_EQ(memo.toPlainText(), U("ab歌曲")) << "a third character of three bytes does not fit whole";
+    EXPECT_EQ(CodePageLength(memo.toPlainText()), 8);
 }
 
 TEST(UploadBlock, EntriesRoundTripThroughTheBlockAtTheirOffsets)

@@ -12,6 +12,7 @@
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <cstring>
 #include <gtest/gtest.h>
 
@@ -35,6 +36,9 @@
 #include "TMainForm.h"
 #include "TMessageForm.h"
 #include "TPNGButton.h"
+#include "TProgressForm.h"
+#include "TProgressRunner.h"
+#include "TSkinScrollBar.h"
 #include "TUpdateForm.h"
 #include "TUploadForm.h"
 
@@ -46,6 +50,22 @@ QString Shot(const QString& name)
 {
     QDir().mkpath(QStringLiteral(MELODRIFT_SCREENSHOT_DIR));
     return QStringLiteral(MELODRIFT_SCREENSHOT_DIR "/") + name + QStringLiteral(".png");
+}
+
+// Closes the progress dialog of the operation with this caption as soon as
+// it shows (the user's cancel).
+void CancelProgress(const QString& caption)
+{
+    auto* timer = new QTimer;
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, caption] {
+        auto* progress = qobject_cast<TProgressForm*>(QApplication::activeModalWidget());
+
+        if (progress && progress->m_lblCaption->text() == caption) {
+            progress->CloseClick();
+            timer->deleteLater();
+        }
+    });
+    timer->start(5);
 }
 
 void Save(QWidget& widget, const QString& name) { ASSERT_TRUE(widget.grab().save(Shot(name))) << name.toStdString(); }
@@ -89,12 +109,20 @@ protected:
         });
         m_settings = std::make_unique<TSettingsStore>(m_dir.filePath(QStringLiteral("s.ini")).toStdString());
         RegisterAccountScreens();
+        // The window's own long operations run in the progress dialog too, as
+        // the finishing screens arrange in the program.
+        SetProgressRunnerHook([this](QWidget* parent, ProgressOperation op) {
+            TProgressForm progress(m_session, parent);
+            const int result = progress.Run(std::move(op));
+            return ProgressOutcome{progress.WorkerResult(), result != 1 && result != 2};
+        });
     }
 
     void TearDown() override
     {
         StopProgram();
         ClearScreenRegistry();
+        SetProgressRunnerHook({});
         SetDialogHook({});
         TMessageForm::SetScript({});
         m_service.reset();
@@ -263,6 +291,58 @@ TEST_F(AccountServiceTest, AServiceThatDoesNotAnswerLeavesTheUserLoggedOff)
     EXPECT_TRUE(m_messages[0].startsWith(QStringLiteral("16 登录失败!\n"))) << m_messages[0].toStdString();
     EXPECT_FALSE(LoggedIn());
     EXPECT_TRUE(m_form->LoginArea().m_btnLogin->isVisible());
+}
+
+TEST_F(AccountServiceTest, ACancelledLoginLeavesTheUserLoggedOffWithoutAMessage)
+{
+    StartProgram();
+    m_service.reset();   // nobody answers: the login would wait
+    AnswerLogin("lin", "secret1");
+    CancelProgress(QStringLiteral("正在登录"));
+    EXPECT_EQ(m_form->HandleMessage(UM_LOGIN, 1, 0), 0);
+    EXPECT_TRUE(m_messages.isEmpty()) << m_messages.join(QLatin1Char('|')).toStdString();
+    EXPECT_FALSE(LoggedIn());
+    EXPECT_FALSE(m_session.loggingIn);
+    EXPECT_TRUE(m_form->LoginArea().m_btnLogin->isVisible());
+    EXPECT_FALSE(m_form->LoginArea().m_lblLoging->isVisible());
+}
+
+TEST_F(AccountServiceTest, ACancelledUploadBringsTheDescriptionBackAndSendsNothing)
+{
+    AddUser("mei", "secret1", "小梅");
+    StartProgram();
+    AnswerLogin("mei", "secret1");
+    ASSERT_EQ(m_form->HandleMessage(UM_LOGIN, 1, 0), 1);
+    // Large enough that the cancel comes while it travels.
+    const QString mp3 = m_dir.filePath(QStringLiteral("long.mp3"));
+    {
+        QFile file(mp3);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray(4 << 20, 'm'));
+    }
+    m_session.song.SetFlag(kFlagExported, true);
+    m_session.app.lastSaveType = 0;
+    m_session.app.lastSaveFile = mp3.toStdString();
+    int managed = 0;
+    m_form->showManageSong = [&managed](int32_t) { return ++managed, 2; };
+    m_answers.push_back([](QDialog& dialog) {
+        auto& upload = dynamic_cast<TUploadForm&>(dialog);
+        upload.m_editSongName->setText(QStringLiteral("长歌"));
+        CancelProgress(QStringLiteral("正在上传"));
+        emit upload.m_btnOk->clicked();
+    });
+    QString shownAgain;
+    m_answers.push_back([&shownAgain](QDialog& dialog) {
+        shownAgain = dynamic_cast<TUploadForm&>(dialog).m_editSongName->text();
+        dialog.reject();
+    });
+    m_form->HandleMessage(UM_UPLOAD_SONG, 0, 0);
+    EXPECT_EQ(shownAgain, QStringLiteral("长歌")) << "the upload dialog comes back with its entries";
+    EXPECT_TRUE(m_messages.isEmpty()) << m_messages.join(QLatin1Char('|')).toStdString();
+    EXPECT_EQ(managed, 0);
+    EXPECT_TRUE(m_service->Query("SELECT id FROM songs").empty());
+    EXPECT_TRUE(LoggedIn());
+    EXPECT_EQ(m_session.app.lastSaveFile, mp3.toStdString());
 }
 
 TEST_F(AccountServiceTest, AnUploadedSongArrivesWithItsDescription)
@@ -451,6 +531,17 @@ TEST_F(AccountServiceTest, ANewerVersionOpensTheUpdateDialogAndAForcedOneClosesT
     ASSERT_TRUE(test::WaitUntil([&shown] { return shown; })) << "no update dialog";
     EXPECT_TRUE(m_session.song.Flag(kFlagForcedUpdate));
     EXPECT_FALSE(m_form->LoginArea().m_btnLogin->isVisible());
+
+    // An upload now asks for a login, which shows the reason again instead.
+    shown = false;
+    m_answers.push_back([&shown](QDialog& dialog) {
+        shown = dynamic_cast<TUpdateForm*>(&dialog) != nullptr;
+        dialog.reject();
+    });
+    m_form->HandleMessage(UM_UPLOAD_SONG, 0, 0);
+    EXPECT_TRUE(shown);
+    EXPECT_FALSE(LoggedIn());
+    EXPECT_TRUE(m_answers.empty());
 }
 
 TEST_F(AccountServiceTest, AboutMoreSoftwareAndTheManualOpenFromTheHelpPage)
@@ -493,4 +584,62 @@ TEST_F(AccountServiceTest, AboutMoreSoftwareAndTheManualOpenFromTheHelpPage)
     EXPECT_EQ(ManualWindow(), nullptr);
     EXPECT_FALSE(ShowManual(m_dir.filePath(QStringLiteral("missing.html"))));
     EXPECT_EQ(m_messages.back(), QStringLiteral("16 找不到用户手册。"));
+}
+
+TEST_F(AccountServiceTest, PersonalNoticesShowTheirSentenceAndALongListScrolls)
+{
+    AddUser("mei", "secret1", "小梅");
+    const std::vector<QByteArray> users = m_service->Query("SELECT id FROM users WHERE name = 'mei'");
+    ASSERT_EQ(users.size(), 1u);
+    ASSERT_EQ(m_service->Admin({QStringLiteral("post-notice"), QStringLiteral("歌曲已通过审核"),
+                                QStringLiteral("您上传的《晚风》已发布。"), QStringLiteral("--owner"),
+                                QString::fromUtf8(users[0])}),
+              0);
+    for (int i = 1; i <= 12; ++i)
+        PostNotice(QStringLiteral("公告 %1").arg(i).toUtf8().constData(),
+                   "新的伴奏风格已经上线，欢迎在第三步试用。这是一条足够长的公告正文，用来看看换行之后的样子是否整齐。"
+                   "风格列表会在登录后自动更新，下载完成后即可在风格对话框中选用。");
+    StartProgram();
+    auto* help = dynamic_cast<THelpForm*>(m_form->Page(kHelpPage));
+    ASSERT_NE(help, nullptr);
+    AnswerLogin("mei", "secret1");
+    ASSERT_EQ(m_form->HandleMessage(UM_LOGIN, 1, 0), 1);
+    ASSERT_TRUE(test::WaitUntil([this] { return m_form->PersonalCount() == 1 && m_form->NoticeCount() == 12; }));
+
+    m_form->HelpCommand();
+    ASSERT_TRUE(test::WaitUntil([this] { return m_form->CurrentPage() == kHelpPage; }));
+    EXPECT_TRUE(help->m_pbUserNoticeNum->isVisible());
+    EXPECT_TRUE(help->m_pbPublicNoticeNum->isVisible());
+    EXPECT_EQ(help->NoticeCount(-1), 13);
+
+    help->ShowTab(kTabUserNotices);
+    EXPECT_TRUE(help->m_lblMsgURL->isVisible());
+    EXPECT_EQ(help->m_lblMsgNum->text(), QStringLiteral("1"));
+    ASSERT_FALSE(help->m_panelShow->Lines().empty());
+    EXPECT_EQ(help->m_panelShow->Lines()[0].text, QStringLiteral("歌曲已通过审核"));
+    Save(*m_form, QStringLiteral("help-personal"));
+    // The service reports the personal message read: the sentence goes.
+    help->SetNoticeCount(0, 1);
+    EXPECT_FALSE(help->m_lblMsgURL->isVisible());
+    EXPECT_FALSE(help->m_pbUserNoticeNum->isVisible());
+
+    // Twelve wrapped notices do not fit: the newest comes first and the view scrolls.
+    help->ShowTab(kTabPublicNotices);
+    const THelpTextView& view = *help->m_panelShow;
+    ASSERT_TRUE(view.Scroll().Scrollable());
+    EXPECT_TRUE(view.ScrollBar()->isVisible());
+    EXPECT_EQ(view.Lines()[0].text, QStringLiteral("公告 12"));
+    int wrapped = 0;
+    for (const HelpLine& line : view.Lines())
+        wrapped += line.kind == kLineContinuation && !line.text.isEmpty() ? 1 : 0;
+    EXPECT_GT(wrapped, 0) << "the long texts wrap";
+    QTest::keyClick(help->m_panelShow, Qt::Key_PageDown);
+    EXPECT_EQ(view.Scroll().First(), view.Scroll().Visible());
+    Save(*m_form, QStringLiteral("help-scrolled"));
+
+    // Another tab and back: the notices keep their place.
+    help->ShowTab(kTabQnA);
+    EXPECT_EQ(view.Scroll().First(), 0);
+    help->ShowTab(kTabPublicNotices);
+    EXPECT_EQ(view.Scroll().First(), view.Scroll().Visible());
 }

@@ -4,6 +4,7 @@
 #include <QPainter>
 #include <QSignalBlocker>
 #include <QWheelEvent>
+#include <map>
 
 #include "BarGridArt.h"
 #include "ChordLabel.h"
@@ -24,7 +25,7 @@ constexpr int kScrollBarWidth = 16;
 // the label looks the same whatever the platform reports.
 int PointPixels(int points) { return (points * 96 + 36) / 72; }
 
-QFont LabelFont(const ChordGlyph& g)
+QFont MakeLabelFont(const ChordGlyph& g)
 {
     QFont f;
     f.setFamilies(g.roman ? QStringList{QStringLiteral("Tahoma"), QStringLiteral("DejaVu Sans")}
@@ -34,6 +35,18 @@ QFont LabelFont(const ChordGlyph& g)
     f.setBold(g.bold);
     f.setItalic(g.italic);
     return f;
+}
+
+// Labels use a handful of faces; building a font for every piece of every
+// label costs more than drawing it on a long song.
+const QFont& LabelFont(const ChordGlyph& g)
+{
+    static std::map<int, QFont> cache;
+    const int key = (g.roman ? 1 : 0) | (g.bold ? 2 : 0) | (g.italic ? 4 : 0) | (g.pointSize << 3);
+    auto it = cache.find(key);
+    if (it == cache.end())
+        it = cache.emplace(key, MakeLabelFont(g)).first;
+    return it->second;
 }
 
 } // namespace
@@ -203,19 +216,31 @@ void TShowBarsPanel::paintEvent(QPaintEvent* event)
 
 void TShowBarsPanel::DrawChord(QPainter& p, int left, int top, int code)
 {
+    if (code < 0)
+        return;
     const int key = m_song ? m_song->key : 0;
     const bool letters = m_song ? m_song->Flag(kFlagChordLetters) : true;
-    const auto glyphs = ChordLabelGlyphs(left, top, code, key, letters);
-    if (glyphs.empty())
-        return;
-    p.save();
-    p.setPen(skin::kInk);
-    p.setBackgroundMode(Qt::TransparentMode);
-    for (const ChordGlyph& g : glyphs) {
-        p.setFont(LabelFont(g));
-        p.drawText(QRect(g.x, g.y, 40, 30), Qt::AlignLeft | Qt::AlignTop, g.text);
+    // A long song repeats few labels: each is drawn once into a picture.
+    static std::map<int, QPixmap> cache;
+    constexpr int kMargin = 4;
+    const int id = (code & 0xFF) | ((key + 1) << 8) | (letters ? 1 << 16 : 0);
+    auto it = cache.find(id);
+    if (it == cache.end()) {
+        const qreal ratio = p.device() ? p.device()->devicePixelRatioF() : 1.0;
+        QPixmap picture(QSize(64, 36) * ratio);
+        picture.setDevicePixelRatio(ratio);
+        picture.fill(Qt::transparent);
+        QPainter q(&picture);
+        q.setRenderHints(p.renderHints() | QPainter::TextAntialiasing);
+        q.setPen(skin::kInk);
+        for (const ChordGlyph& g : ChordLabelGlyphs(kMargin, kMargin, code, key, letters)) {
+            q.setFont(LabelFont(g));
+            q.drawText(QRect(g.x, g.y, 60, 32), Qt::AlignLeft | Qt::AlignTop, g.text);
+        }
+        q.end();
+        it = cache.emplace(id, std::move(picture)).first;
     }
-    p.restore();
+    p.drawPixmap(left - kMargin, top - kMargin, it->second);
 }
 
 } // namespace melodrift

@@ -1,10 +1,15 @@
 #include "RegisterScreens.h"
 
+#include "ScreenRegistry.h"
+#include "TBaseForm.h"
+
 namespace melodrift {
 
-// No screen of this folder is built yet: its pages stay placeholders.
 void RegisterBaseScreens()
 {
+    SetPageFactory(2, [](TMainForm& form, AppSession& session, QWidget* parent) -> TScreenPage* {
+        return new TBaseForm(&form, session, parent);
+    });
 }
 
 } // namespace melodrift

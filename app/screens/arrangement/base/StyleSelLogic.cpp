@@ -514,7 +514,8 @@ bool TStyleSelLogic::Choose()
 void TStyleSelLogic::Close()
 {
     StopPreview();
-    Engines().mm.MM_Stop();
+    if (Engines().mm.MM_Stop)
+        Engines().mm.MM_Stop();
     WriteFavourites(FavouritesPath(), m_run.favourites);
     // Only our own downloads are pending here; a login running meanwhile is
     // not ours to cancel.

@@ -415,3 +415,60 @@ TEST_F(ShippedLibrary, ADownloadWithoutTheServiceSaysSoAndLeavesTheEntry)
     EXPECT_EQ(run.library[1].uiState, 0);
     EXPECT_EQ(run.library[1].info.state, SF_STATE_ONLINE);
 }
+
+namespace {
+int32_t AcceptDownload(int32_t, MDP_Window) { return 0; }
+int g_cancels = 0;
+int32_t CountCancel() { return ++g_cancels, 0; }
+} // namespace
+
+TEST(StyleSelLogic, AFailedDownloadLeavesTheEntryOnlineAndSaysWhy)
+{
+    HomeFolder home;
+    StyleRunState run = Library(1);
+    run.library.push_back(MakeStyle(50, "Online", 0, -1, SF_STATE_ONLINE));
+    const auto saved = Engines().cs;
+    Engines().cs.CS_DownloadStyle = AcceptDownload;
+    Engines().cs.CS_CancelOperation = CountCancel;
+    g_cancels = 0;
+    TSongModel song;
+    song.genreMask = 1;
+    QStringList asked;
+    int answer = kResultNo;
+    TMessageForm::SetScript([&](const QString& text, int flags) {
+        asked << QStringLiteral("%1 %2").arg(flags).arg(text);
+        return answer;
+    });
+    {
+        TStyleSelForm form(song, {}, false, nullptr, run);
+        TStyleSelLogic& logic = form.Logic();
+        ASSERT_EQ(logic.StartDownload(1, true, nullptr), 0);
+        EXPECT_EQ(run.library[1].uiState, 12);
+        EXPECT_EQ(logic.AnimateDownload(), 1);
+        EXPECT_EQ(run.library[1].uiState, 3);
+        EXPECT_TRUE(logic.OnServiceEvent(100, 0x8003, 50).isEmpty()) << "a server access failure changes nothing";
+        EXPECT_TRUE(run.library[1].Downloading());
+
+        // Closing while it runs asks; No keeps the dialog, Yes closes and cancels.
+        form.show();
+        form.ClickClose();
+        EXPECT_EQ(asked, QStringList{QStringLiteral("36 有风格正在下载,退出将停止风格下载?")});
+        EXPECT_TRUE(form.isVisible());
+        EXPECT_EQ(g_cancels, 0);
+
+        const QString why = logic.OnServiceEvent(102, CS_ERR_TIMEOUT, 50);
+        EXPECT_TRUE(why.contains(QStringLiteral("下载失败"))) << why.toStdString();
+        EXPECT_EQ(run.library[1].info.state, SF_STATE_ONLINE);
+        EXPECT_FALSE(run.library[1].Downloading());
+        EXPECT_TRUE(logic.OnServiceEvent(102, CS_ERR_TIMEOUT, 50).isEmpty()) << "told once";
+
+        ASSERT_EQ(logic.StartDownload(1, false, nullptr), 0);
+        answer = kResultYes;
+        form.ClickClose();
+        EXPECT_FALSE(form.isVisible());
+        EXPECT_FALSE(run.library[1].Downloading());
+        EXPECT_EQ(g_cancels, 1) << "our download is cancelled";
+    }
+    TMessageForm::SetScript({});
+    Engines().cs = saved;
+}

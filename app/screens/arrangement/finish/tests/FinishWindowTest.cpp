@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QFile>
 #include <QLabel>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -9,6 +10,7 @@
 #include "ScreenRegistry.h"
 #include "SettingsStore.h"
 #include "TMainForm.h"
+#include "MessageScript.h"
 #include "TMessageForm.h"
 #include "TProgressForm.h"
 #include "TSaveForm.h"
@@ -39,10 +41,6 @@ protected:
         ASSERT_TRUE(m_dir.isValid());
         setenv("MELODRIFT_HOME", m_dir.filePath(QStringLiteral("home")).toUtf8().constData(), 1);
         test::InstallFakeEngine();
-        TMessageForm::SetScript([this](const QString& text, int) {
-            m_messages << text;
-            return 1;
-        });
         RegisterFinishScreens();
         m_settings = std::make_unique<TSettingsStore>(m_dir.filePath(QStringLiteral("s.ini")).toStdString());
         m_form = std::make_unique<TMainForm>(m_session, *m_settings);
@@ -54,7 +52,6 @@ protected:
         qApp->removeEventFilter(&m_watch);
         m_form.reset();
         ClearScreenRegistry();
-        TMessageForm::SetScript({});
         TSaveForm::SetScript({});
         unsetenv("MELODRIFT_HOME");
     }
@@ -64,7 +61,8 @@ protected:
     std::unique_ptr<TSettingsStore> m_settings;
     std::unique_ptr<TMainForm> m_form;
     ProgressWatch m_watch;
-    QStringList m_messages;
+    test::MessageScript m_script;
+    QStringList& m_messages = m_script.shown;
 };
 
 TEST_F(FinishWindowTest, TheWindowsOwnOperationsRunInTheProgressDialog)
@@ -72,6 +70,26 @@ TEST_F(FinishWindowTest, TheWindowsOwnOperationsRunInTheProgressDialog)
     m_form->OpenProjectCommand(m_dir.filePath(QStringLiteral("missing.cpj")));
     EXPECT_EQ(m_watch.captions, QStringList{QStringLiteral("正在打开")});
     EXPECT_TRUE(m_messages.contains(QStringLiteral("打开工程文件失败！（文件不存在）")));
+}
+
+TEST_F(FinishWindowTest, AProjectSaveIntoAFolderThatCannotBeWrittenSaysSoAndKeepsTheSong)
+{
+    TSongModel& song = m_session.song;
+    song.styleId = 7;
+    song.AddBar();
+    song.stages = {{0, 0, 0}};
+    song.songForm = {{0, 1, 0, 7, {}}};
+    song.SetFlag(kFlagMelody, true);
+    const auto form = song.songForm;
+    const QString target = m_dir.filePath(QStringLiteral("no such folder/song.cpj"));
+    m_form->chooseSavePath = [&](const QString&) { return target; };
+    m_form->SaveProjectCommand(true);
+    EXPECT_EQ(m_watch.captions, QStringList{QStringLiteral("正在保存")});
+    ASSERT_EQ(m_messages.size(), 1);
+    EXPECT_TRUE(m_messages[0].startsWith(QStringLiteral("工程文件保存失败！")));
+    EXPECT_FALSE(QFile::exists(target));
+    EXPECT_EQ(song.songForm, form);
+    EXPECT_TRUE(song.projectPath.empty()) << "the song did not become that file";
 }
 
 TEST_F(FinishWindowTest, ExportSongOpensTheSaveDialogAndACancelWritesNothing)

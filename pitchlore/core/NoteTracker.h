@@ -1,0 +1,37 @@
+// Notes of a whole sung take from its frame tracks, for real voices: a voiced
+// stretch is cut where the pitch settles on a new note or where the level dips
+// and rises again (a repeated note of one pitch), each note takes the pitch of
+// its stable middle (not its scoop or its release), and an octave is decided
+// over a whole note. Produces the same note records as the steady-segment
+// method, ready for quantisation.
+#pragma once
+
+#include "AnalyserConfig.h"
+#include "FrameTracks.h"
+#include "NoteRecord.h"
+
+namespace pitchlore {
+
+class NoteTracker {
+public:
+    explicit NoteTracker(const AnalyserConfig& config);
+
+    // Reads the first completedBeats * FPB frames; every frame ends up in one
+    // record (rests included), so the records span exactly those frames.
+    NoteRecords track(const FrameTracks& tracks) const;
+
+private:
+    struct Piece {
+        uint32_t start = 0;
+        uint32_t end = 0;  // exclusive
+        double pitch = -1.0;
+    };
+
+    void cutRun(const double* pitch, const double* level, uint32_t start, uint32_t end,
+                std::vector<Piece>& notes) const;
+    static double stablePitch(const double* pitch, uint32_t start, uint32_t end);
+
+    const AnalyserConfig& m_config;
+};
+
+}  // namespace pitchlore

@@ -1,0 +1,120 @@
+// The note tracker on synthesised voices with the faults real singers bring:
+// repeated notes of one pitch, scoops into notes, a low voice whose
+// fundamental is weaker than its second harmonic. Frames are cut with the
+// transform size and frame rate the audio engine uses.
+#include "Analyser.h"
+#include "SungMelody.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+using testsignal::SungNote;
+using testsignal::Voice;
+
+namespace {
+
+constexpr int kFFT = 8192;
+constexpr uint32_t kFPB = 16;
+
+struct Heard {
+    std::vector<int> pitched;  // note numbers of the pitched notes in order
+};
+
+Heard recognise(const std::vector<SungNote>& melody, int tempo, const Voice& voice,
+                pitchlore::Analyser::Method method = pitchlore::Analyser::Method::Notes)
+{
+    pitchlore::Analyser a;  // no key finder: nothing is snapped to a scale
+    a.setMethod(method);
+    EXPECT_TRUE(a.reset(tempo, 0, kFFT, kFPB));
+    double hop = 44100.0 * 60 / tempo / kFPB;
+    auto spectra = testsignal::frames(testsignal::sing(melody, tempo, voice), kFFT, hop);
+    for (uint32_t i = 0; i < spectra.size(); ++i)
+        a.frame(i, spectra[i].data());
+    Heard heard;
+    auto r = a.analyseMelody(-1);
+    EXPECT_TRUE(r);
+    if (!r)
+        return heard;
+    for (uint8_t n : a.outputs().noteNumbers())
+        if (n != 128)
+            heard.pitched.push_back(n);
+    return heard;
+}
+
+std::vector<int> pitchedOf(const std::vector<SungNote>& melody)
+{
+    std::vector<int> out;
+    for (const SungNote& n : melody)
+        if (n.midi >= 0)
+            out.push_back(n.midi);
+    return out;
+}
+
+std::string text(const std::vector<int>& notes)
+{
+    std::string s;
+    for (int n : notes)
+        s += std::to_string(n) + " ";
+    return s;
+}
+
+TEST(NoteTracker, RepeatedNotesOfOnePitchStaySeparate)
+{
+    // Four beats of E, then two Gs, sung with a short break between notes as
+    // a singer re-attacks; the steady-segment method heard one long E.
+    const std::vector<SungNote> tune{{-1, 4}, {64, 1}, {64, 1}, {64, 1}, {64, 1},
+                                     {67, 2}, {67, 2}, {64, 4}, {-1, 1}};
+    struct Case {
+        int tempo;
+        double gap;
+    } cases[] = {{70, 0.08}, {100, 0.07}, {140, 0.06}};
+    for (const Case& c : cases) {
+        Voice v;
+        v.gap = c.gap;
+        Heard h = recognise(tune, c.tempo, v);
+        EXPECT_EQ(text(h.pitched), text(pitchedOf(tune))) << "tempo " << c.tempo;
+    }
+}
+
+TEST(NoteTracker, AScoopIntoANoteTakesNeitherItsPitchNorANoteOfItsOwn)
+{
+    // Every note starts a semitone and a half low and slides up; the note is
+    // the pitch it settles on.
+    const std::vector<SungNote> tune{{-1, 4}, {60, 1}, {62, 1}, {64, 1}, {65, 1}, {67, 2}, {64, 1}, {60, 1},
+                                     {69, 1}, {71, 1}, {67, 1}, {62, 1}, {60, 4}, {-1, 1}};
+    for (int tempo : {60, 96, 150}) {
+        Voice v;
+        v.scoop = 1.5;
+        v.scoopTime = 0.15;
+        Heard h = recognise(tune, tempo, v);
+        EXPECT_EQ(text(h.pitched), text(pitchedOf(tune))) << "tempo " << tempo;
+    }
+}
+
+TEST(NoteTracker, ALowVoiceWithAWeakFundamentalKeepsItsOctave)
+{
+    // G2 to D3 with the second harmonic twice as strong as the fundamental,
+    // as in many male voices: no note may jump an octave.
+    const std::vector<SungNote> tune{{-1, 4}, {43, 1}, {45, 1}, {47, 1}, {48, 1}, {50, 2}, {47, 2},
+                                     {45, 1}, {43, 1}, {47, 1}, {45, 1}, {43, 4}, {-1, 1}};
+    Voice v;
+    v.harmonics = {0.5, 1.0, 0.8, 0.5, 0.4, 0.3, 0.2, 0.15, 0.1, 0.1};
+    for (int tempo : {72, 120}) {
+        Heard h = recognise(tune, tempo, v);
+        EXPECT_EQ(text(h.pitched), text(pitchedOf(tune))) << "tempo " << tempo;
+    }
+}
+
+TEST(NoteTracker, BreathBeforeAPhraseIsNoNote)
+{
+    // Noise alone (breath, room) between phrases never becomes a note.
+    const std::vector<SungNote> tune{{-1, 4}, {67, 2}, {65, 2}, {-1, 4}, {64, 2}, {62, 2}, {-1, 1}};
+    Voice v;
+    v.noise = 0.05;
+    Heard h = recognise(tune, 100, v);
+    EXPECT_EQ(text(h.pitched), text(pitchedOf(tune)));
+}
+
+}  // namespace

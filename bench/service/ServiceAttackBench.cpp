@@ -87,6 +87,17 @@ std::vector<uint8_t> Encode(const Message& m)
     return out;
 }
 
+Message Request(uint16_t id, std::initializer_list<int32_t> ints, size_t zeros = 0)
+{
+    Message m;
+    m.id = id;
+    BodyWriter w(m);
+    for (int32_t v : ints)
+        w.Int32(v);
+    w.Zeros(zeros);
+    return m;
+}
+
 struct Server {
     pid_t pid = -1;
     uint16_t port = 0;
@@ -174,43 +185,16 @@ public:
                 BodyWriter(q).Bytes(body, sizeof body);
                 user = Ask(q, a, t, 0) ? a.Int(1) : 0;
             }
-            q = Message{};
-            q.id = kStyleList;
-            {
-                BodyWriter w(q);
-                w.Int32(0);
-                w.Int32(user);
-                w.Int32(0);
-            }
+            q = Request(kStyleList, {0, user, 0});
             if (Ask(q, a, t, 0))
                 Fetch(a.Int(2), a.Int(3), t);
-            q = Message{};
-            q.id = kStyleData;
-            {
-                BodyWriter w(q);
-                w.Int32(0);
-                w.Int32(m_styles[m_random() % m_styles.size()]);
-            }
+            q = Request(kStyleData, {0, m_styles[m_random() % m_styles.size()]});
             if (Ask(q, a, t, 0))
                 Fetch(a.Int(0), a.Int(1), t);
-            q = Message{};
-            q.id = kNoticeSync;
-            {
-                BodyWriter w(q);
-                w.Int32(0);
-                w.Zeros(324);
-            }
+            q = Request(kNoticeSync, {0}, 324);
             if (Ask(q, a, t, 0) && a.Int(1) > 0)
                 Fetch(a.Int(0), a.Int(1), t);
-            q = Message{};
-            q.id = kQuestionSync;
-            {
-                BodyWriter w(q);
-                w.Int32(0);
-                w.Int32(m_questionStamp);
-                w.Int32(user);
-                w.Zeros(324);
-            }
+            q = Request(kQuestionSync, {0, m_questionStamp, user}, 324);
             if (Ask(q, a, t, 0)) {
                 if (a.Int(2) > 0 && Fetch(a.Int(1), a.Int(2), t))
                     m_questionStamp = a.Int(0);

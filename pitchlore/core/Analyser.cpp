@@ -93,10 +93,7 @@ int32_t Analyser::buildOutputs()
     const AnalyserConfig& c = *m_config;
     Quantiser::splitLongNotes(m_notes, c.gridUnit(), c.FPB);
     m_noteCount = static_cast<int32_t>(m_notes.size());
-    // With the key it found itself, the note tracker keeps what was clearly
-    // sung (a raised leading note in minor is no slip); a key the caller
-    // chose pulls every note onto its scale. Its tuning wraps.
-    m_outputs.setSnapTolerance(m_method == Method::Notes && m_key == -1 ? 0.3 : 0.0);
+    // The note tracker's tuning wraps.
     m_outputs.setCircularTuning(m_method == Method::Notes);
     return m_outputs.build(m_notes, m_key, m_keyAnalysis, c.FPB, c.TS);
 }

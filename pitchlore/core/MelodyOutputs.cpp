@@ -109,8 +109,6 @@ void MelodyOutputs::snapToScale(int32_t key)
         if (!outside)
             continue;
         double adjusted = m_adjusted[i];
-        if (std::fabs(adjusted - m_notes[i]) < m_snapTolerance)
-            continue;  // sung clearly on this pitch: meant, not a slip
         bool up = adjusted - std::trunc(adjusted) < 0.5;
         int moved = m_notes[i] + (up ? 1 : -1);
         // At the ends of the MIDI range go the other way.

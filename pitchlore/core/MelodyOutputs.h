@@ -38,9 +38,6 @@ public:
     // The same over the circle of deviations, in -0.5..0.5.
     static double circularTuningOffset(const NoteRecords& notes, uint32_t framesPerBeat, bool& found);
 
-    // Snapping to the scale leaves a note alone when it was sung within this
-    // many semitones of its rounded pitch (0: every out-of-scale note moves).
-    void setSnapTolerance(double semitones) { m_snapTolerance = semitones; }
     // The singer's tuning as a circular mean rather than a clipped one.
     void setCircularTuning(bool on) { m_circularTuning = on; }
 
@@ -50,7 +47,6 @@ private:
     std::vector<uint8_t> m_notes;
     std::vector<uint16_t> m_lengths;
     std::vector<float> m_adjusted;
-    double m_snapTolerance = 0.0;
     bool m_circularTuning = false;
 };
 

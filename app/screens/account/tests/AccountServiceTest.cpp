@@ -12,6 +12,7 @@
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QElapsedTimer>
 #include <QTimer>
 #include <cstring>
 #include <gtest/gtest.h>
@@ -52,18 +53,25 @@ QString Shot(const QString& name)
     return QStringLiteral(MELODRIFT_SCREENSHOT_DIR "/") + name + QStringLiteral(".png");
 }
 
-// Closes the progress dialog of the operation with this caption as soon as
-// it shows (the user's cancel).
-void CancelProgress(const QString& caption)
+// Closes the progress dialog of the operation with this caption (the user's
+// cancel) once the operation is under way: after its first progress report,
+// or a while after the dialog showed for one without reports. A cancel that
+// comes before the service call has begun is not seen by the service.
+void CancelProgress(const QString& caption, bool afterProgress)
 {
     auto* timer = new QTimer;
-    QObject::connect(timer, &QTimer::timeout, timer, [timer, caption] {
+    auto* shownFor = new QElapsedTimer;
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, shownFor, caption, afterProgress] {
         auto* progress = qobject_cast<TProgressForm*>(QApplication::activeModalWidget());
-
-        if (progress && progress->m_lblCaption->text() == caption) {
-            progress->CloseClick();
-            timer->deleteLater();
-        }
+        if (!progress || progress->m_lblCaption->text() != caption)
+            return;
+        if (!shownFor->isValid())
+            shownFor->start();
+        if (afterProgress ? progress->Bar().Position() == 0 : shownFor->elapsed() < 500)
+            return;
+        progress->CloseClick();
+        delete shownFor;
+        timer->deleteLater();
     });
     timer->start(5);
 }
@@ -298,7 +306,7 @@ TEST_F(AccountServiceTest, ACancelledLoginLeavesTheUserLoggedOffWithoutAMessage)
     StartProgram();
     m_service.reset();   // nobody answers: the login would wait
     AnswerLogin("lin", "secret1");
-    CancelProgress(QStringLiteral("正在登录"));
+    CancelProgress(QStringLiteral("正在登录"), false);
     EXPECT_EQ(m_form->HandleMessage(UM_LOGIN, 1, 0), 0);
     EXPECT_TRUE(m_messages.isEmpty()) << m_messages.join(QLatin1Char('|')).toStdString();
     EXPECT_FALSE(LoggedIn());
@@ -328,7 +336,7 @@ TEST_F(AccountServiceTest, ACancelledUploadBringsTheDescriptionBackAndSendsNothi
     m_answers.push_back([](QDialog& dialog) {
         auto& upload = dynamic_cast<TUploadForm&>(dialog);
         upload.m_editSongName->setText(QStringLiteral("长歌"));
-        CancelProgress(QStringLiteral("正在上传"));
+        CancelProgress(QStringLiteral("正在上传"), true);
         emit upload.m_btnOk->clicked();
     });
     QString shownAgain;

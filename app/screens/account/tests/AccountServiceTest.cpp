@@ -12,6 +12,7 @@
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QElapsedTimer>
 #include <QTimer>
 #include <cstring>
 #include <gtest/gtest.h>
@@ -29,6 +30,7 @@
 #include "RegisterScreens.h"
 #include "ScreenRegistry.h"
 #include "ServiceHarness.h"
+#include "UrlCatcher.h"
 #include "SettingsStore.h"
 #include "THelpForm.h"
 #include "TLoginArea.h"
@@ -52,18 +54,25 @@ QString Shot(const QString& name)
     return QStringLiteral(MELODRIFT_SCREENSHOT_DIR "/") + name + QStringLiteral(".png");
 }
 
-// Closes the progress dialog of the operation with this caption as soon as
-// it shows (the user's cancel).
-void CancelProgress(const QString& caption)
+// Closes the progress dialog of the operation with this caption (the user's
+// cancel) once the operation is under way: after its first progress report,
+// or a while after the dialog showed for one without reports. A cancel that
+// comes before the service call has begun is not seen by the service.
+void CancelProgress(const QString& caption, bool afterProgress)
 {
     auto* timer = new QTimer;
-    QObject::connect(timer, &QTimer::timeout, timer, [timer, caption] {
+    auto* shownFor = new QElapsedTimer;
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, shownFor, caption, afterProgress] {
         auto* progress = qobject_cast<TProgressForm*>(QApplication::activeModalWidget());
-
-        if (progress && progress->m_lblCaption->text() == caption) {
-            progress->CloseClick();
-            timer->deleteLater();
-        }
+        if (!progress || progress->m_lblCaption->text() != caption)
+            return;
+        if (!shownFor->isValid())
+            shownFor->start();
+        if (afterProgress ? progress->Bar().Position() == 0 : shownFor->elapsed() < 500)
+            return;
+        progress->CloseClick();
+        delete shownFor;
+        timer->deleteLater();
     });
     timer->start(5);
 }
@@ -196,6 +205,7 @@ protected:
     QStringList m_messages;
     std::vector<DialogAnswer> m_answers;
     int m_dialogs = 0;
+    test::TUrlCatcher m_browser;
 };
 
 } // namespace
@@ -298,7 +308,7 @@ TEST_F(AccountServiceTest, ACancelledLoginLeavesTheUserLoggedOffWithoutAMessage)
     StartProgram();
     m_service.reset();   // nobody answers: the login would wait
     AnswerLogin("lin", "secret1");
-    CancelProgress(QStringLiteral("正在登录"));
+    CancelProgress(QStringLiteral("正在登录"), false);
     EXPECT_EQ(m_form->HandleMessage(UM_LOGIN, 1, 0), 0);
     EXPECT_TRUE(m_messages.isEmpty()) << m_messages.join(QLatin1Char('|')).toStdString();
     EXPECT_FALSE(LoggedIn());
@@ -328,7 +338,7 @@ TEST_F(AccountServiceTest, ACancelledUploadBringsTheDescriptionBackAndSendsNothi
     m_answers.push_back([](QDialog& dialog) {
         auto& upload = dynamic_cast<TUploadForm&>(dialog);
         upload.m_editSongName->setText(QStringLiteral("长歌"));
-        CancelProgress(QStringLiteral("正在上传"));
+        CancelProgress(QStringLiteral("正在上传"), true);
         emit upload.m_btnOk->clicked();
     });
     QString shownAgain;
@@ -507,10 +517,15 @@ TEST_F(AccountServiceTest, ANewerVersionOpensTheUpdateDialogAndAForcedOneClosesT
         EXPECT_EQ(update.m_lbUpdateMsg->item(2)->text(), QStringLiteral("新的风格"));
         EXPECT_EQ(update.m_lbDownloadMsg->text(), QStringLiteral("新的版本已发布,建议立即更新。"));
         Save(update, QStringLiteral("update"));
-        update.reject();
+        update.Download();
+        EXPECT_EQ(update.result(), QDialog::Accepted);
     });
     StartProgram();
     ASSERT_TRUE(test::WaitUntil([&shown] { return shown; })) << "no update dialog";
+    ASSERT_EQ(m_browser.urls.size(), 1);
+    EXPECT_EQ(m_browser.urls[0].toString(),
+              QStringLiteral("http://127.0.0.1/index.php/Software?tpl=show&id=2&os=pc"))
+        << "the download page";
     EXPECT_FALSE(m_session.song.Flag(kFlagForcedUpdate));
     EXPECT_TRUE(m_form->LoginArea().m_btnLogin->isVisible());
     StopProgram();
@@ -618,6 +633,10 @@ TEST_F(AccountServiceTest, PersonalNoticesShowTheirSentenceAndALongListScrolls)
     ASSERT_FALSE(help->m_panelShow->Lines().empty());
     EXPECT_EQ(help->m_panelShow->Lines()[0].text, QStringLiteral("歌曲已通过审核"));
     Save(*m_form, QStringLiteral("help-personal"));
+    QTest::mouseClick(help->m_lblMsgURL, Qt::LeftButton);
+    ASSERT_EQ(m_browser.urls.size(), 1);
+    EXPECT_TRUE(m_browser.urls[0].toString().contains(QStringLiteral("checkLoginUser?username=mei&")));
+    EXPECT_TRUE(m_browser.urls[0].toString().endsWith(QStringLiteral("&action=3"))) << "the personal space";
     // The service reports the personal message read: the sentence goes.
     help->SetNoticeCount(0, 1);
     EXPECT_FALSE(help->m_lblMsgURL->isVisible());

@@ -46,6 +46,8 @@ QListWidget* StageList(QWidget* parent)
     list->setFont(skin::SkinFont(12));
     list->setUniformItemSizes(true);
     list->setDragEnabled(false);
+    // The page takes the keys; a list given focus would select its first row by itself.
+    list->setFocusPolicy(Qt::NoFocus);
     list->setSelectionMode(QAbstractItemView::SingleSelection);
     list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     list->setVerticalScrollMode(QAbstractItemView::ScrollPerItem);

@@ -67,6 +67,19 @@ QColor StageColour(const tagComposeStage& stage, bool dark)
     return QColor(IsOutroRef(stage.ref) ? outro[d][v] : intro[d][v]);
 }
 
+SidePanelSplit SplitSidePanels(int h, int resourceItems, int mode)
+{
+    constexpr int kResourceHeader = 17, kComposeChrome = 31, kRow = 20;
+    if (mode == 1)
+        return {kResourceHeader, std::max(kComposeChrome, h - kResourceHeader)};
+    if (mode == 2)
+        return {std::max(kResourceHeader, h - kComposeChrome), kComposeChrome};
+    const int resource = std::min(h * 4 / 9, kRow * (resourceItems + 1) + kResourceHeader);
+    int compose = kComposeChrome + kRow * ((h - resource - kComposeChrome) / kRow + 1);
+    compose = std::clamp(compose, kComposeChrome, std::max(kComposeChrome, h - kResourceHeader));
+    return {h - compose, compose};
+}
+
 int SongFormEditor::StageCount() const { return static_cast<int>(m_song.songForm.size()); }
 
 bool SongFormEditor::EndsWithOutro() const

@@ -31,6 +31,15 @@ QColor StageColour(const tagComposeStage& stage, bool dark = false);
 // when the style has none.
 int SectionBars(const TSongModel& song, int ref);
 
+// Heights of the resource and compose panels sharing height h: mode 0 the
+// default split, 1 the resource panel shrunk to its header, 2 the compose
+// panel shrunk to its header and bottom bar.
+struct SidePanelSplit {
+    int resource = 0;
+    int compose = 0;
+};
+SidePanelSplit SplitSidePanels(int h, int resourceItems, int mode);
+
 class SongFormEditor {
 public:
     explicit SongFormEditor(TSongModel& song) : m_song(song) {}

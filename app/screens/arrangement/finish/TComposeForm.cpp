@@ -14,6 +14,7 @@
 #include "Patbank.h"
 #include "FinishWidgets.h"
 #include "Pipeline.h"
+#include "SkinArt.h"
 #include "SongFormLogic.h"
 #include "SongModel.h"
 #include "StyleDialog.h"
@@ -121,8 +122,31 @@ void TComposeForm::BuildControls()
         caption->setObjectName(QString::fromLatin1(name));
         caption->setText(QString::fromUtf8(text));
     }
-    finishui::ListHeader(this, QStringLiteral("资源"), m_lbResource);
-    finishui::ListHeader(this, QStringLiteral("曲式结构"), m_lbCompose);
+    QLabel* headers[2] = {finishui::ListHeader(this, QStringLiteral("资源"), m_lbResource),
+                          finishui::ListHeader(this, QStringLiteral("曲式结构"), m_lbCompose)};
+    for (int panel = 0; panel < 2; ++panel) {
+        // 最小化 shrinks this panel, 最大化 gives it the whole height, 收起 puts both away.
+        const std::pair<skin::Glyph, const char*> kinds[3] = {
+            {skin::Glyph::Minimise, "最小化"}, {skin::Glyph::Maximise, "最大化"}, {skin::Glyph::Close, "收起"}};
+        for (int k = 0; k < 3; ++k) {
+            auto* b = new TPNGButton(headers[panel]);
+            b->SetPngImg(skin::ButtonStrip(14, 14, 4, QString(), kinds[k].first));
+            b->SetHint(QString::fromUtf8(kinds[k].second));
+            b->setObjectName(QStringLiteral("panel%1button%2").arg(panel).arg(k));
+            const int mine = panel == 0 ? 2 : 1, other = panel == 0 ? 1 : 2;
+            connect(b, &TPNGButton::clicked, this, [this, k, mine, other] { SetPanelMode(k == 0 ? other : k == 1 ? mine : 3); });
+        }
+    }
+    m_panelListIcon = new QWidget(this);
+    m_panelListIcon->hide();
+    for (int panel = 0; panel < 2; ++panel) {
+        auto* b = new TPNGButton(m_panelListIcon);
+        b->SetPngImg(skin::ButtonStrip(22, 60, 4, panel == 0 ? QStringLiteral("资\n源") : QStringLiteral("曲\n式")));
+        b->SetHint(panel == 0 ? QStringLiteral("展开资源表") : QStringLiteral("展开曲式结构表"));
+        b->move(0, panel * 64);
+        connect(b, &TPNGButton::clicked, this, [this, panel] { SetPanelMode(panel == 0 ? 2 : 1); });
+    }
+    m_panelListIcon->setFixedSize(22, 124);
 }
 
 void TComposeForm::resizeEvent(QResizeEvent*)
@@ -145,11 +169,17 @@ void TComposeForm::resizeEvent(QResizeEvent*)
     m_lblStyleName->move(w - 160, 12);
 
     const int top = 46, bottom = h - 44;
-    const int listH = bottom - top;
-    const int resourceH = std::max(60, std::min(listH * 4 / 9, kItemHeight * (m_lbResource->count() + 1) + 17));
-    const int composeTop = top + resourceH + 4;
-    m_lbResource->setGeometry(6, top + 17, 152, resourceH - 17);
-    m_lbCompose->setGeometry(6, composeTop + 16, 152, bottom - composeTop - 16 - 17);
+    const bool lists = m_panelMode != 3;
+    const SidePanelSplit split = SplitSidePanels(bottom - top, m_lbResource->count(), m_panelMode);
+    for (QWidget* w2 : std::initializer_list<QWidget*>{m_lbResource, m_lbCompose, m_btnAdd, m_btnMoveUp, m_btnMoveDown, m_imgDelete})
+        w2->setVisible(lists);
+    m_panelListIcon->setVisible(!lists);
+    m_panelListIcon->move(4, top);
+    const int composeTop = top + split.resource;
+    m_lbResource->setGeometry(6, top + 17, 152, std::max(0, split.resource - 17 - 4));
+    m_lbResource->setVisible(lists && split.resource > 17);
+    m_lbCompose->setGeometry(6, composeTop + 16, 152, std::max(0, split.compose - 31));
+    m_lbCompose->setVisible(lists && split.compose > 31);
     const int barY = bottom - 16;
     m_btnAdd->move(8, barY);
     m_btnMoveUp->move(46, barY);
@@ -157,16 +187,27 @@ void TComposeForm::resizeEvent(QResizeEvent*)
     m_imgDelete->move(122, barY);
     for (QObject* child : children())
         if (auto* header = qobject_cast<QLabel*>(child); header && header->property("listHeader").isValid()) {
-            auto* list = header->property("listHeader").value<QListWidget*>();
-            header->setGeometry(list->x(), list->y() - (list == m_lbResource ? 17 : 16), list->width(), 16);
+            const bool resource = header->property("listHeader").value<QListWidget*>() == m_lbResource;
+            header->setGeometry(6, resource ? top : composeTop, 152, 16);
+            header->setVisible(lists);
+            for (int k = 0; k < 3; ++k)
+                if (auto* b = header->findChild<TPNGButton*>(QStringLiteral("panel%1button%2").arg(resource ? 0 : 1).arg(k)))
+                    b->move(152 - 3 * 15 + k * 15, 1);
         }
-    m_view->setGeometry(163, top, w - 163 - 6, bottom - top);
+    const int viewLeft = lists ? 163 : 4 + 22 + 15;
+    m_view->setGeometry(viewLeft, top, w - viewLeft - 6, bottom - top);
     m_btnPrevStep->move(8, h - 38);
     m_btnNextStep->move(w - 98, h - 38);
     findChild<QLabel*>(QStringLiteral("voiceCaption"))->move(120, h - 32);
     m_sliderVoice->move(150, h - 32);
     findChild<QLabel*>(QStringLiteral("musicCaption"))->move(256, h - 32);
     m_sliderMusic->move(286, h - 32);
+}
+
+void TComposeForm::SetPanelMode(int mode)
+{
+    m_panelMode = std::clamp(mode, 0, 3);
+    resizeEvent(nullptr);
 }
 
 void TComposeForm::SetVoiceVolume(int percent)

@@ -89,6 +89,11 @@ public:
     TPNGButton* m_btnPrevStep;
     TPNGButton* m_btnNextStep;
     // Voice (stream 5) and accompaniment (stream 4) levels, 0..100.
+    // Side panels: 0 both shown, 1 resource shrunk, 2 compose shrunk, 3 both
+    // put away behind the icon strip.
+    void SetPanelMode(int mode);
+    int PanelMode() const { return m_panelMode; }
+    QWidget* m_panelListIcon;
     QSlider* m_sliderVoice;
     QSlider* m_sliderMusic;
     void SetVoiceVolume(int percent);
@@ -131,6 +136,7 @@ private:
     int m_dragIndex = -1;
     bool m_dropAllowed = false;
     QPoint m_pressAt;
+    int m_panelMode = 0;
 };
 
 } // namespace melodrift

@@ -323,3 +323,56 @@ TEST_F(RecordFormTest, VolumesKeyChangeAndKeyboard)
 
 } // namespace
 } // namespace melodrift
+
+namespace melodrift {
+namespace {
+
+struct ButtonState {
+    const char* state;
+    bool record, stop, play, playShown, pauseShown, modify, prev, next, effects;
+};
+
+void ExpectButtons(const TRecordForm& r, const ButtonState& s)
+{
+    SCOPED_TRACE(s.state);
+    EXPECT_EQ(r.m_btnRecord->Enabled(), s.record);
+    EXPECT_EQ(r.m_btnStop->Enabled(), s.stop);
+    EXPECT_EQ(r.m_btnPlay->Enabled(), s.play);
+    EXPECT_EQ(!r.m_btnPlay->isHidden(), s.playShown);
+    EXPECT_EQ(!r.m_btnPause->isHidden(), s.pauseShown);
+    EXPECT_EQ(r.m_btnModify->Enabled(), s.modify);
+    EXPECT_EQ(r.m_btnPrevStep->Enabled(), s.prev);
+    EXPECT_EQ(r.m_btnNextStep->Enabled(), s.next);
+    EXPECT_EQ(r.m_btnAudioEffect->Enabled(), s.effects);
+}
+
+TEST_F(RecordFormTest, ButtonsFollowTheScreensState)
+{
+    const ButtonState states[] = {
+        // state         rec    stop   play   shown  pause  modify prev   next   effects
+        {"no melody",    true,  false, false, true,  false, false, true,  false, false},
+        {"recording",    false, true,  false, true,  false, false, false, false, false},
+        {"recognised",   true,  false, true,  true,  false, true,  true,  true,  true},
+        {"playing",      false, true,  true,  false, true,  true,  true,  true,  true},
+        {"paused",       true,  true,  true,  true,  false, true,  true,  true,  true},
+        {"stopped",      true,  false, true,  true,  false, true,  true,  true,  true},
+    };
+    TRecordForm* record = OpenRecordPage();
+    ASSERT_NE(record, nullptr);
+    ExpectButtons(*record, states[0]);
+    record->Record();
+    ExpectButtons(*record, states[1]);
+    ASSERT_TRUE(WaitForTake(*record));
+    ExpectButtons(*record, states[2]);
+    record->Play();
+    ASSERT_TRUE(record->Running());
+    ExpectButtons(*record, states[3]);
+    record->Pause();
+    EXPECT_FALSE(record->Running());
+    ExpectButtons(*record, states[4]);
+    record->Stop();
+    ExpectButtons(*record, states[5]);
+}
+
+} // namespace
+} // namespace melodrift

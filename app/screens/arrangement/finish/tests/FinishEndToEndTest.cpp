@@ -335,6 +335,11 @@ TEST_F(FinishEndToEnd, ASungMelodyBecomesAnExportedSongInTheWindow)
     compose->SelectStage(1);
     EXPECT_TRUE(test::SaveScreenshot(*m_form, QStringLiteral("page3-song-form")));
     compose->SelectStage(-1);
+    compose->SetPanelMode(3);
+    EXPECT_TRUE(test::SaveScreenshot(*m_form, QStringLiteral("page3-lists-put-away")));
+    compose->SetPanelMode(1);
+    EXPECT_TRUE(test::SaveScreenshot(*m_form, QStringLiteral("page3-resources-shrunk")));
+    compose->SetPanelMode(0);
 
     // The record screen leaves each melody bar with its level curve.
     for (size_t b = 0; b < song.bars.size(); ++b)

@@ -158,4 +158,24 @@ TEST(SongFormLogicTest, MoveButtonsBarsAndFills)
     EXPECT_EQ(StageColour(song.songForm[3], true), QColor(0xA4B1C8));
 }
 
+TEST(SongFormLogicTest, SidePanelsShareTheHeightByWholeRows)
+{
+    struct Case {
+        int h, items, mode, resource, compose;
+    };
+    const Case cases[] = {
+        {400, 5, 0, 129, 271},   // the resource panel asks for 137, the compose panel rounds up to rows
+        {400, 30, 0, 169, 231},  // a long resource list asks for 4/9 at most
+        {400, 5, 1, 17, 383},
+        {400, 5, 2, 369, 31},
+        {40, 5, 0, 9, 31},       // too small: the compose chrome stays
+    };
+    for (const Case& c : cases) {
+        const SidePanelSplit s = SplitSidePanels(c.h, c.items, c.mode);
+        EXPECT_EQ(s.resource, c.resource) << c.h << " " << c.items << " " << c.mode;
+        EXPECT_EQ(s.compose, c.compose) << c.h << " " << c.items << " " << c.mode;
+        EXPECT_EQ(s.resource + s.compose, c.h);
+    }
+}
+
 } // namespace

@@ -113,7 +113,7 @@ std::vector<uint8_t> MidiBytes::Bytes() const
     return out;
 }
 
-std::string MidiBytes::WriteFile(const std::string& name) const { return WriteTemp(name, bytes()); }
+std::string MidiBytes::WriteFile(const std::string& name) const { return WriteTemp(name, Bytes()); }
 
 std::vector<uint8_t> MelodyFile(int numerator, int denominator, int bpm, const Melody& melody, uint16_t division,
                                 bool runningStatus)

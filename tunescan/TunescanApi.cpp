@@ -11,7 +11,7 @@
 #include <sys/stat.h>
 #include <vector>
 
-using namespace melodrift::tunescan;
+using namespace tunescan;
 
 namespace {
 

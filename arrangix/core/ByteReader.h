@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <span>
 
-namespace melodrift::arrangix {
+namespace arrangix {
 
 // Big-endian reads over a byte range that never step past its end: a read
 // that would fails and leaves the position alone.
@@ -68,4 +68,4 @@ private:
     size_t pos_;
 };
 
-} // namespace melodrift::arrangix
+}  // namespace arrangix

@@ -7,7 +7,7 @@
 #include <optional>
 #include <vector>
 
-namespace melodrift::arrangix {
+namespace arrangix {
 
 enum SegmentKind : uint8_t { kMain = 0, kFill = 1, kIntro = 2, kOutro = 3 };
 
@@ -62,4 +62,4 @@ struct DecodedStyle {
     }
 };
 
-} // namespace melodrift::arrangix
+}  // namespace arrangix

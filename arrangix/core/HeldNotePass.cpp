@@ -5,7 +5,7 @@
 
 #include <algorithm>
 
-namespace melodrift::arrangix {
+namespace arrangix {
 
 namespace {
 
@@ -109,4 +109,4 @@ void holdNotesAcrossChords(OutputTrack& out, const PatternTrack& source, int32_t
     HeldNotes(out, source, blockStart, tolerance, chords).run();
 }
 
-} // namespace melodrift::arrangix
+}  // namespace arrangix

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace melodrift::arrangix {
+namespace arrangix {
 
 struct ChordItem {
     int32_t duration = 0;
@@ -26,4 +26,4 @@ struct Block {
 
 using Plan = std::vector<Block>;
 
-} // namespace melodrift::arrangix
+}  // namespace arrangix

@@ -1,6 +1,6 @@
 #include "StyleDemo.h"
 
-namespace melodrift::arrangix {
+namespace arrangix {
 
 namespace {
 
@@ -117,4 +117,4 @@ Plan segmentDataPlan(DecodedStyle& style, int32_t code)
     return plan;
 }
 
-} // namespace melodrift::arrangix
+}  // namespace arrangix

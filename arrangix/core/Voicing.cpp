@@ -1,6 +1,6 @@
 #include "Voicing.h"
 
-namespace melodrift::arrangix {
+namespace arrangix {
 
 namespace {
 
@@ -154,4 +154,4 @@ int convertType(int pitch, int from, int to)
     return result;
 }
 
-} // namespace melodrift::arrangix
+}  // namespace arrangix

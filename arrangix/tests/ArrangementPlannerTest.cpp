@@ -5,7 +5,7 @@
 #include <map>
 #include <sstream>
 
-using namespace melodrift::arrangix;
+using namespace arrangix;
 
 namespace {
 

@@ -6,7 +6,7 @@
 
 #include <algorithm>
 
-using namespace melodrift::arrangix;
+using namespace arrangix;
 using namespace krvtest;
 
 namespace {

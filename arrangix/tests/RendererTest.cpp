@@ -11,7 +11,7 @@
 #include <set>
 #include <tuple>
 
-using namespace melodrift::arrangix;
+using namespace arrangix;
 using namespace krvtest;
 
 namespace {

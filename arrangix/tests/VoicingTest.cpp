@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-using namespace melodrift::arrangix;
+using namespace arrangix;
 
 TEST(Voicing, FitsPitchesToChordsTable)
 {

@@ -4,7 +4,7 @@
 
 #include <qrencode.h>
 
-namespace melodrift::glyphmint {
+namespace glyphmint {
 
 QrSymbol EncodeText(const std::string& text)
 {
@@ -24,4 +24,4 @@ QrSymbol EncodeText(const std::string& text)
     return symbol;
 }
 
-} // namespace melodrift::glyphmint
+} // namespace glyphmint

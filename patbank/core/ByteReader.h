@@ -7,7 +7,7 @@
 #include <span>
 #include <vector>
 
-namespace melodrift::patbank {
+namespace patbank {
 
 class ByteReader {
 public:
@@ -75,4 +75,4 @@ inline void putU32(std::vector<uint8_t>& out, uint32_t v)
     putRaw(out, b, 4);
 }
 
-} // namespace melodrift::patbank
+} // namespace patbank

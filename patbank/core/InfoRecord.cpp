@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-namespace melodrift::patbank {
+namespace patbank {
 
 tagStyleInfo initialInfo()
 {
@@ -46,4 +46,4 @@ bool checkInfo(const tagStyleInfo& info, std::string* why)
     return true;
 }
 
-} // namespace melodrift::patbank
+} // namespace patbank

@@ -6,7 +6,7 @@
 #include "ByteReader.h"
 #include "InfoRecord.h"
 
-namespace melodrift::patbank {
+namespace patbank {
 
 namespace {
 
@@ -73,4 +73,4 @@ std::optional<StyleFileContents> parseStyleFile(std::span<const uint8_t> bytes, 
     return out;
 }
 
-} // namespace melodrift::patbank
+} // namespace patbank

@@ -14,7 +14,7 @@
 
 #include "Patbank.h"
 
-namespace melodrift::patbank {
+namespace patbank {
 
 class StyleStore {
 public:
@@ -77,4 +77,4 @@ private:
     std::vector<Buffer> m_retired;
 };
 
-} // namespace melodrift::patbank
+} // namespace patbank

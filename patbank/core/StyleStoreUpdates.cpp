@@ -12,7 +12,7 @@
 #include "StyleFile.h"
 #include "StyleStore.h"
 
-namespace melodrift::patbank {
+namespace patbank {
 
 bool StyleStore::commit(UserState next)
 {
@@ -137,4 +137,4 @@ bool StyleStore::storeData(int32_t id, std::span<const uint8_t> stream)
     return true;
 }
 
-} // namespace melodrift::patbank
+} // namespace patbank

@@ -4,7 +4,7 @@
 #include "TestStyles.h"
 #include "core/StyleDataCheck.h"
 
-namespace melodrift::patbank {
+namespace patbank {
 namespace {
 
 std::vector<uint8_t> blockOfSize(size_t size)
@@ -52,4 +52,4 @@ TEST(StyleDataCheck, TakesStreamsUpToTheComposersBufferAndNoMore)
 }
 
 } // namespace
-} // namespace melodrift::patbank
+} // namespace patbank

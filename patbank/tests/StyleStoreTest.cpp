@@ -9,7 +9,7 @@
 #include "core/StyleFile.h"
 #include "core/StyleStore.h"
 
-namespace melodrift::patbank {
+namespace patbank {
 namespace {
 
 using test::makeInfo;
@@ -272,4 +272,4 @@ TEST_F(StyleStoreTest, RefusesADataFileDamagedAfterOpening)
 }
 
 } // namespace
-} // namespace melodrift::patbank
+}  // namespace patbank

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-namespace melodrift::tunescan {
+namespace tunescan {
 
 MelodyLine::MelodyLine(const MidiFile& file)
     : m_file(file)
@@ -76,4 +76,4 @@ std::vector<MelodyNote> MelodyLine::extract(const MidiTrack& track) const
     return line;
 }
 
-} // namespace melodrift::tunescan
+}  // namespace tunescan

@@ -8,7 +8,7 @@
 #include <span>
 #include <vector>
 
-namespace melodrift::tunescan {
+namespace tunescan {
 
 struct MidiNote {
     uint64_t start = 0;
@@ -32,4 +32,4 @@ struct MidiFile {
     static std::optional<MidiFile> parse(std::span<const uint8_t> bytes);
 };
 
-} // namespace melodrift::tunescan
+}  // namespace tunescan

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-using namespace melodrift::tunescan;
+using namespace tunescan;
 using melodrift::testsupport::MidiBytes;
 namespace testsupport = melodrift::testsupport;
 

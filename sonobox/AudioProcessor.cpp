@@ -87,11 +87,47 @@ std::int32_t AudioProcessor::TakeLevel(int stream)
     return pos | (neg << 16);
 }
 
+bool AudioProcessor::RenderBehind(std::int64_t position, std::size_t frames) const noexcept
+{
+    for (const PlaybackProgram::Source& source : m_program->sources) {
+        if (!source.progressive || source.progressive->Done())
+            continue;
+        const std::int64_t need = position + source.startFrame + static_cast<std::int64_t>(frames);
+        if (need > 0 && static_cast<std::int64_t>(source.progressive->Ready()) < need)
+            return true;
+    }
+    return false;
+}
+
+std::int64_t AudioProcessor::EndFrame() const noexcept
+{
+    const PlaybackProgram& program = *m_program;
+    if (!program.endAfterRender)
+        return program.endFrame;
+    std::int64_t end = program.knownEnd;
+    for (const PlaybackProgram::Source& source : program.sources) {
+        if (!source.progressive)
+            continue;
+        if (!source.progressive->Done())
+            return -1;
+        end = std::max(end, static_cast<std::int64_t>(source.progressive->Total()) - source.startFrame);
+    }
+    return end;
+}
+
 void AudioProcessor::Process(const float* in, float* out, std::size_t frames) noexcept
 {
     ApplyCommands();
     const PlaybackProgram& program = *m_program;
     std::int64_t position = m_position.load(std::memory_order_relaxed);
+    // Never play past what has been rendered: wait in silence instead of
+    // skipping, so the music goes on from where it paused.
+    m_lastStarved = RenderBehind(position, frames);
+    if (m_lastStarved) {
+        std::fill(out, out + frames * 2, 0.0f);
+        m_starved.fetch_add(1, std::memory_order_relaxed);
+        return;
+    }
     float gain = m_micVolume.load(std::memory_order_relaxed) * 2.0f;
     float master = m_volume[kStreamOutput];
     std::size_t capturedFrom = 0;
@@ -101,11 +137,14 @@ void AudioProcessor::Process(const float* in, float* out, std::size_t frames) no
         float left = 0, right = 0;
         for (const PlaybackProgram::Source& source : program.sources) {
             std::int64_t k = p + source.startFrame;
-            if (k < 0 || static_cast<std::size_t>(k) >= StereoFrames(*source.audio))
+            const std::size_t length =
+                source.progressive ? source.progressive->Ready() : StereoFrames(*source.audio);
+            if (k < 0 || static_cast<std::size_t>(k) >= length)
                 continue;
             float v = m_volume[static_cast<std::size_t>(source.stream)];
-            float l = (*source.audio)[static_cast<std::size_t>(k) * 2] * v;
-            float r = (*source.audio)[static_cast<std::size_t>(k) * 2 + 1] * v;
+            const auto at = static_cast<std::size_t>(k);
+            float l = (source.progressive ? source.progressive->Sample(at, 0) : (*source.audio)[at * 2]) * v;
+            float r = (source.progressive ? source.progressive->Sample(at, 1) : (*source.audio)[at * 2 + 1]) * v;
             NoteLevel(source.stream, 0.5f * (l + r));
             left += l;
             right += r;
@@ -154,7 +193,8 @@ void AudioProcessor::Process(const float* in, float* out, std::size_t frames) no
     PublishLevels();
     std::int64_t next = position + static_cast<std::int64_t>(frames);
     m_position.store(next, std::memory_order_release);
-    if (program.endFrame >= 0 && next >= program.endFrame)
+    const std::int64_t end = EndFrame();
+    if (end >= 0 && next >= end)
         m_finished.store(true, std::memory_order_release);
 }
 

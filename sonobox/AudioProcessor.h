@@ -45,11 +45,17 @@ public:
     // Input frames lost because the consumer fell behind.
     std::uint64_t Overruns() const { return m_overruns.load(std::memory_order_relaxed); }
     const PlaybackProgram& Program() const { return *m_program; }
+    // The last block came before a rendering source had its frames: it is
+    // silence and the position did not move. Blocks starved so far.
+    bool LastBlockStarved() const { return m_lastStarved; }
+    std::uint64_t Starved() const { return m_starved.load(std::memory_order_relaxed); }
 
 private:
     void ApplyCommands() noexcept;
     void NoteLevel(int stream, float sample) noexcept;
     void PublishLevels() noexcept;
+    bool RenderBehind(std::int64_t position, std::size_t frames) const noexcept;
+    std::int64_t EndFrame() const noexcept;
 
     std::shared_ptr<const PlaybackProgram> m_program;
     SpscRing<Command> m_commands{256};
@@ -65,6 +71,8 @@ private:
     std::atomic<std::int64_t> m_position{0};
     std::atomic<bool> m_finished{false};
     std::atomic<std::uint64_t> m_overruns{0};
+    std::atomic<std::uint64_t> m_starved{0};
+    bool m_lastStarved = false;   // device thread
     std::array<float, 512> m_scratchCapture{};
     std::array<float, 512> m_scratchLive{};
 };

@@ -58,6 +58,7 @@ Engine::~Engine()
 {
     std::lock_guard<std::recursive_mutex> guard(m_lock);
     StopRunLocked(false);
+    SettleRendersLocked(true);
 }
 
 int Engine::SetFont(const std::string& path)
@@ -66,6 +67,7 @@ int Engine::SetFont(const std::string& path)
     auto synth = SoundFontSynth::Load(path);
     if (!synth)
         return MM_ERR_FAIL;
+    SettleRendersLocked();
     m_renderer = std::move(synth);
     m_pendingFont.clear();
     for (int stream : {kStreamBaseAccompaniment, kStreamFullAccompaniment})
@@ -110,6 +112,7 @@ Timeline Engine::Time() const
 
 void Engine::RenderAccompaniment(int stream)
 {
+    SettleRendersLocked();
     auto s = static_cast<std::size_t>(stream);
     m_rendered[s].reset();
     if (m_midi[s].empty() || !Renderer())
@@ -119,22 +122,67 @@ void Engine::RenderAccompaniment(int stream)
         m_rendered[s] = std::make_shared<const StereoBuffer>(std::move(*audio));
 }
 
+void Engine::SettleRendersLocked(bool cancel) const
+{
+    if (!m_renderThread.joinable())
+        return;
+    if (cancel)
+        m_renderCancel = true;
+    m_renderThread.join();
+    m_renderCancel = false;
+    for (std::size_t s = 0; s < m_progress.size(); ++s) {
+        if (!m_progress[s])
+            continue;
+        if (!m_progress[s]->Failed())
+            m_rendered[s] = std::make_shared<const StereoBuffer>(m_progress[s]->Flatten());
+        m_progress[s].reset();
+    }
+}
+
+void Engine::StartRenderLocked(int stream)
+{
+    // One render at a time: the synthesiser is not shared.
+    SettleRendersLocked(m_progress[static_cast<std::size_t>(stream)] != nullptr);
+    auto s = static_cast<std::size_t>(stream);
+    constexpr double kMaxSeconds = 1800.0;
+    auto audio = std::make_shared<ProgressiveAudio>(static_cast<std::size_t>(kMaxSeconds * kSampleRate));
+    m_progress[s] = audio;
+    m_rendered[s].reset();
+    m_renderThread = std::thread([this, audio, midi = m_midi[s], synth = m_renderer.get()] {
+        // The release tail is held back until it is cut, so nothing plays
+        // past the end a whole render would have.
+        std::size_t musicEnd = SIZE_MAX;
+        const bool ok = synth->RenderBlocks(
+            midi.data(), midi.size(), 0, kMaxSeconds, &m_renderCancel,
+            [&audio, &musicEnd](const float* left, const float* right, std::size_t n) {
+                return audio->Append(left, right, n, musicEnd == SIZE_MAX);
+            },
+            &musicEnd);
+        // The release tail ends where it falls below -60 dB, as a whole render's does.
+        std::size_t end = audio->Written();
+        while (ok && musicEnd != SIZE_MAX && end > musicEnd && std::fabs(audio->Sample(end - 1, 0)) < 1e-3f &&
+               std::fabs(audio->Sample(end - 1, 1)) < 1e-3f)
+            --end;
+        audio->Finish(end, ok);
+    });
+}
+
 int Engine::LoadAccompaniment(int stream, const std::uint8_t* midi, std::size_t size)
 {
     std::lock_guard<std::recursive_mutex> guard(m_lock);
     auto s = static_cast<std::size_t>(stream);
+    if (m_progress[s])
+        SettleRendersLocked(true);
     m_midi[s].clear();
     m_rendered[s].reset();
     if (!midi || size == 0)
         return MM_ERR_FAIL;
     if (!Renderer())
         return MM_ERR_UNSUPPORTED;
-    m_midi[s].assign(midi, midi + size);
-    RenderAccompaniment(stream);
-    if (!m_rendered[s]) {
-        m_midi[s].clear();
+    if (!IsCompleteMidiFile(midi, size))
         return MM_ERR_FORMAT;
-    }
+    m_midi[s].assign(midi, midi + size);
+    StartRenderLocked(stream);
     return 0;
 }
 
@@ -176,6 +224,7 @@ int Engine::StreamLengthMs(int stream) const
     std::lock_guard<std::recursive_mutex> guard(m_lock);
     if (stream < 0 || stream >= kStreamCount)
         return -1;
+    SettleRendersLocked();
     auto s = static_cast<std::size_t>(stream);
     std::size_t frames = 0;
     if (m_voices[s])
@@ -198,6 +247,7 @@ int Engine::SetStreamLengthMs(int stream, int ms)
         m_voices[s] = std::make_shared<const MonoBuffer>(std::move(voice));
         return 0;
     }
+    SettleRendersLocked();
     if (m_rendered[s]) {
         StereoBuffer audio = *m_rendered[s];
         audio.resize(frames * 2, 0.0f);

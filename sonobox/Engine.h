@@ -15,6 +15,7 @@
 #include "AudioFormat.h"
 #include "MelodriftPlatform.h"
 #include "PitchloreLibrary.h"
+#include "ProgressiveAudio.h"
 #include "SoundFontSynth.h"
 #include "TakeAnalyser.h"
 #include "Timeline.h"
@@ -113,6 +114,11 @@ private:
     Recognition Recognise(const MonoBuffer& take);
     void PostTakeRecognised(MDP_Window window, const Recognition& recognition, int latencyMs) const;
     void RenderAccompaniment(int stream);
+    // Renders a stream on the render thread; Play may start on it at once.
+    void StartRenderLocked(int stream);
+    // Waits for the render thread (cancelling it first when asked) and keeps
+    // what it finished as the stream's audio.
+    void SettleRendersLocked(bool cancel = false) const;
     // The timbre library, loaded at its first use: recognising a take needs
     // no synthesiser, and loading the default font is most of a start-up.
     SoundFontSynth* Renderer();
@@ -132,7 +138,12 @@ private:
     std::vector<std::unique_ptr<SoundFontSynth>> m_retiredLive;
 
     std::array<std::shared_ptr<const MonoBuffer>, kStreamCount> m_voices{};       // streams 2, 5
-    std::array<std::shared_ptr<const StereoBuffer>, kStreamCount> m_rendered{};   // streams 3, 4
+    // Streams 3 and 4: finished audio, or a render still running into
+    // m_progress (settled by everything but Play before it reads them).
+    mutable std::array<std::shared_ptr<const StereoBuffer>, kStreamCount> m_rendered{};
+    mutable std::array<std::shared_ptr<ProgressiveAudio>, kStreamCount> m_progress{};
+    mutable std::thread m_renderThread;
+    mutable std::atomic<bool> m_renderCancel{false};
     std::array<std::vector<std::uint8_t>, kStreamCount> m_midi{};                 // streams 3, 4
     std::array<float, kStreamCount> m_volumes{};
     std::vector<std::pair<double, double>> m_segments;

@@ -41,6 +41,7 @@ void MixInto(StereoBuffer& mix, const StereoBuffer& source, float volume)
 StereoBuffer Engine::MixForExport(int tracks) const
 {
     StereoBuffer mix;
+    SettleRendersLocked();
     if (tracks & MM_TRACK_ACCOMPANIMENT) {
         int s = m_rendered[kStreamFullAccompaniment] ? kStreamFullAccompaniment : kStreamBaseAccompaniment;
         if (const auto& audio = m_rendered[static_cast<std::size_t>(s)])

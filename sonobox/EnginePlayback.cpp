@@ -1,5 +1,7 @@
 #include <algorithm>
+#include <chrono>
 #include <cmath>
+#include <thread>
 
 #include "Engine.h"
 #include "EngineRun.h"
@@ -82,17 +84,28 @@ int Engine::Play(MDP_Window window, double start, int mode)
         if (audio && !audio->empty())
             program->sources.push_back({std::move(audio), stream, from});
     };
+    // An accompaniment still rendering plays while the rest renders.
+    auto addRendered = [&](int stream) {
+        const auto& progress = m_progress[static_cast<std::size_t>(stream)];
+        if (progress && !progress->Done()) {
+            program->sources.push_back({nullptr, stream, from, progress});
+            return;
+        }
+        if (progress)
+            SettleRendersLocked();
+        add(m_rendered[static_cast<std::size_t>(stream)], stream);
+    };
     switch (mode) {
     case MM_PLAY_TAKE:
         if (m_voices[kStreamMelodyTake])
             add(MonoToStereo(*m_voices[kStreamMelodyTake]), kStreamMelodyTake);
         break;
     case MM_PLAY_BASE:
-        add(m_rendered[kStreamBaseAccompaniment], kStreamBaseAccompaniment);
+        addRendered(kStreamBaseAccompaniment);
         add(VoiceWithEffects(kStreamMelodyTake), kStreamMelodyTake);
         break;
     case MM_PLAY_SONG:
-        add(m_rendered[kStreamFullAccompaniment], kStreamFullAccompaniment);
+        addRendered(kStreamFullAccompaniment);
         add(VoiceWithEffects(kStreamVoice), kStreamVoice);
         break;
     case MM_PLAY_FX_PREVIEW: {
@@ -108,11 +121,27 @@ int Engine::Play(MDP_Window window, double start, int mode)
     }
     if (mode != MM_PLAY_TEMPO) {
         std::int64_t end = 0;
-        for (const PlaybackProgram::Source& s : program->sources)
-            end = std::max(end, static_cast<std::int64_t>(StereoFrames(*s.audio)) - from);
-        if (end <= 0)
-            return MM_ERR_NOTHING;
-        program->endFrame = end;
+        bool rendering = false;
+        for (const PlaybackProgram::Source& s : program->sources) {
+            if (s.progressive)
+                rendering = true;
+            else
+                end = std::max(end, static_cast<std::int64_t>(StereoFrames(*s.audio)) - from);
+        }
+        if (rendering) {
+            // The end is known once the render is; a head start keeps the
+            // first blocks from waiting for it.
+            program->knownEnd = end;
+            program->endAfterRender = true;
+            const auto headStart = static_cast<std::size_t>(from + kSampleRate / 4);
+            for (const PlaybackProgram::Source& s : program->sources)
+                while (s.progressive && !s.progressive->Done() && s.progressive->Ready() < headStart)
+                    std::this_thread::sleep_for(std::chrono::microseconds(200));
+        } else {
+            if (end <= 0)
+                return MM_ERR_NOTHING;
+            program->endFrame = end;
+        }
     }
     auto run = std::make_unique<Run>();
     run->kind = RunKind::Play;
@@ -134,6 +163,7 @@ int Engine::PlayStyleDemo(const std::uint8_t* midi, std::size_t size, int tempo)
         return MM_ERR_FAIL;
     if (!Renderer())
         return MM_ERR_UNSUPPORTED;
+    SettleRendersLocked();
     auto audio = m_renderer->Render(midi, size, tempo, 600.0);
     if (!audio || audio->empty())
         return MM_ERR_FORMAT;

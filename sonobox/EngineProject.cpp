@@ -83,6 +83,7 @@ int Engine::LoadProject(const std::string& path, std::int64_t offset)
 {
     std::lock_guard<std::recursive_mutex> guard(m_lock);
     StopRunLocked(false);
+    SettleRendersLocked(true);
     for (auto& voice : m_voices)
         voice.reset();
     for (int s : {kStreamBaseAccompaniment, kStreamFullAccompaniment}) {

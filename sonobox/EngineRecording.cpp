@@ -91,6 +91,7 @@ std::shared_ptr<PlaybackProgram> Engine::RecordProgram(const Run& run, std::int6
 {
     // What the singer hears: the count-in, the accompaniment, and the old
     // take around the part being replaced.
+    SettleRendersLocked();
     auto program = std::make_shared<PlaybackProgram>();
     program->capture = true;
     if (countIn > 0) {

@@ -98,14 +98,20 @@ void FileDevice::Run(AudioProcessor& processor)
                 continue;
             }
         }
-        read += kBlock;
         processor.Process(in.data(), block.data(), kBlock);
+        if (processor.LastBlockStarved()) {
+            // Without a deadline there is no need to fill the wait with silence.
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+            continue;
+        }
+        read += kBlock;
         if (out)
             sf_writef_float(out, block.data(), kBlock);
         if (m_spec.realtime) {
             next += period;
             std::this_thread::sleep_until(next);
-        } else if (processor.Finished() || (processor.Program().endFrame < 0 && !processor.Program().capture)) {
+        } else if (processor.Finished() || (processor.Program().endFrame < 0 && !processor.Program().endAfterRender &&
+                                            !processor.Program().capture)) {
             // Nothing waits on an endless program; keep it from spinning.
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }

@@ -112,26 +112,26 @@ SoundFontSynth::~SoundFontSynth()
         delete_fluid_settings(m_settings);
 }
 
-std::optional<StereoBuffer> SoundFontSynth::Render(const std::uint8_t* midi, std::size_t size, int tempoBpm,
-                                                   double maxSeconds, const std::atomic<bool>* cancel)
+bool SoundFontSynth::RenderBlocks(const std::uint8_t* midi, std::size_t size, int tempoBpm, double maxSeconds,
+                                  const std::atomic<bool>* cancel, const BlockSink& sink, std::size_t* musicEnd)
 {
     // FluidSynth plays torn files as silence; refuse them instead.
     if (!IsCompleteMidiFile(midi, size))
-        return std::nullopt;
+        return false;
     fluid_synth_system_reset(m_synth);
     fluid_player_t* player = new_fluid_player(m_synth);
     if (!player)
-        return std::nullopt;
-    std::optional<StereoBuffer> result;
+        return false;
+    bool ok = false;
     if (fluid_player_add_mem(player, midi, size) == FLUID_OK) {
         if (tempoBpm > 0)
             fluid_player_set_tempo(player, FLUID_PLAYER_TEMPO_EXTERNAL_BPM, tempoBpm);
         if (fluid_player_play(player) == FLUID_OK) {
             constexpr int kBlock = 512;
             std::vector<float> left(kBlock), right(kBlock);
-            StereoBuffer audio;
             auto limit = static_cast<std::size_t>(maxSeconds * kSampleRate);
-            bool ok = true;
+            std::size_t frames = 0;
+            ok = true;
             // The player reports its end a while after the last event; the
             // music ends at the file's last tick.
             // (The total is known once the player has loaded the file.)
@@ -140,40 +140,56 @@ std::optional<StereoBuffer> SoundFontSynth::Render(const std::uint8_t* midi, std
                 return total > 0 && fluid_player_get_current_tick(player) >= total;
             };
             while (fluid_player_get_status(player) == FLUID_PLAYER_PLAYING && !musicOver()) {
-                if (StereoFrames(audio) > limit || (cancel && cancel->load())) {
+                if (frames > limit || (cancel && cancel->load())) {
                     ok = false;
                     break;
                 }
                 fluid_synth_write_float(m_synth, kBlock, left.data(), 0, 1, right.data(), 0, 1);
-                for (int i = 0; i < kBlock; ++i) {
-                    audio.push_back(left[static_cast<std::size_t>(i)]);
-                    audio.push_back(right[static_cast<std::size_t>(i)]);
+                if (!sink(left.data(), right.data(), kBlock)) {
+                    ok = false;
+                    break;
                 }
+                frames += kBlock;
             }
             fluid_player_stop(player);
             if (ok) {
-                // Let sounding notes release, then cut where the tail falls
-                // below -60 dB (at most 1.5 s).
+                // Let sounding notes release (at most 1.5 s); the caller cuts
+                // the tail where it falls below -60 dB.
                 fluid_synth_all_notes_off(m_synth, -1);
-                std::size_t musicEnd = audio.size();
-                for (int b = 0; b < 3 * kSampleRate / 2 / kBlock; ++b) {
+                *musicEnd = frames;
+                for (int b = 0; b < 3 * kSampleRate / 2 / kBlock && ok; ++b) {
                     fluid_synth_write_float(m_synth, kBlock, left.data(), 0, 1, right.data(), 0, 1);
-                    for (int i = 0; i < kBlock; ++i) {
-                        audio.push_back(left[static_cast<std::size_t>(i)]);
-                        audio.push_back(right[static_cast<std::size_t>(i)]);
-                    }
+                    ok = sink(left.data(), right.data(), kBlock);
                 }
-                std::size_t end = audio.size();
-                while (end > musicEnd && std::fabs(audio[end - 1]) < 1e-3f)
-                    --end;
-                audio.resize(end + (end % 2));
-                result = std::move(audio);
             }
         }
     }
     delete_fluid_player(player);
     fluid_synth_system_reset(m_synth);
-    return result;
+    return ok;
+}
+
+std::optional<StereoBuffer> SoundFontSynth::Render(const std::uint8_t* midi, std::size_t size, int tempoBpm,
+                                                   double maxSeconds, const std::atomic<bool>* cancel)
+{
+    StereoBuffer audio;
+    std::size_t musicEnd = 0;
+    const bool ok = RenderBlocks(midi, size, tempoBpm, maxSeconds, cancel,
+                                 [&audio](const float* left, const float* right, std::size_t n) {
+                                     for (std::size_t i = 0; i < n; ++i) {
+                                         audio.push_back(left[i]);
+                                         audio.push_back(right[i]);
+                                     }
+                                     return true;
+                                 },
+                                 &musicEnd);
+    if (!ok)
+        return std::nullopt;
+    std::size_t end = audio.size();
+    while (end > musicEnd * 2 && std::fabs(audio[end - 1]) < 1e-3f)
+        --end;
+    audio.resize(end + (end % 2));
+    return audio;
 }
 
 std::optional<SoundFontInfo> ParseSoundFontInfo(const std::uint8_t* data, std::size_t size)

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -32,6 +33,12 @@ public:
     // would last longer than maxSeconds, or when cancel becomes true.
     std::optional<StereoBuffer> Render(const std::uint8_t* midi, std::size_t size, int tempoBpm = 0,
                                        double maxSeconds = 1800.0, const std::atomic<bool>* cancel = nullptr);
+
+    // The same render handed to sink block by block (false from the sink
+    // stops it); musicEnd receives the frames before the release tail.
+    using BlockSink = std::function<bool(const float* left, const float* right, std::size_t frames)>;
+    bool RenderBlocks(const std::uint8_t* midi, std::size_t size, int tempoBpm, double maxSeconds,
+                      const std::atomic<bool>* cancel, const BlockSink& sink, std::size_t* musicEnd);
 
 private:
     SoundFontSynth() = default;

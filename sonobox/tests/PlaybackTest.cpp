@@ -271,4 +271,66 @@ TEST_F(Playback, StyleDemoPlaysOnceAndReportsItsEnd)
 }
 
 } // namespace
+
+// A minute of music: long enough that playing starts while it still renders.
+std::vector<std::uint8_t> MinuteOfMusic()
+{
+    std::vector<SungNote> notes;
+    for (int i = 0; i < 120; ++i)
+        notes.push_back({48 + (i * 7) % 24, 1});
+    return MakeMidiFile(120, notes);
+}
+
+TEST_F(Playback, PlayingWhileTheAccompanimentRendersSoundsAsTheFinishedRender)
+{
+    const std::vector<std::uint8_t> midi = MinuteOfMusic();
+    struct Case {
+        double start;
+        const char* name;
+    };
+    for (const Case c : {Case{0.0, "from the start"}, Case{12.0, "from bar 13"}}) {
+        // At once after the load: the render is still running.
+        ASSERT_EQ(MM_LoadBaseCompose(midi.data(), static_cast<int32_t>(midi.size())), 0) << c.name;
+        UseFileDevice("", Path("early.wav"));
+        ASSERT_EQ(MM_Play(Screen(), c.start, 5), 0) << c.name;
+        ASSERT_TRUE(m_log.WaitFor(UM_ENGINE_STOPPED)) << c.name;
+        MM_Stop();
+        // Again once everything is rendered.
+        ASSERT_GT(MM_GetStreamLength(3), 55000);
+        UseFileDevice("", Path("late.wav"));
+        ASSERT_EQ(MM_Play(Screen(), c.start, 5), 0) << c.name;
+        ASSERT_TRUE(m_log.WaitFor(UM_ENGINE_STOPPED)) << c.name;
+        MM_Stop();
+        const ReadBack early = ReadAudio(Path("early.wav"));
+        const ReadBack late = ReadAudio(Path("late.wav"));
+        ASSERT_GT(late.Frames(), static_cast<std::size_t>(kSampleRate) * 20) << c.name;
+        // The same samples: no gap, no skip, nothing doubled, nothing cut.
+        // The device may write a block of silence more or less after the end.
+        const std::size_t common = std::min(early.samples.size(), late.samples.size());
+        EXPECT_TRUE(std::equal(early.samples.begin(), early.samples.begin() + static_cast<std::ptrdiff_t>(common),
+                               late.samples.begin()))
+            << c.name;
+        const auto& longer = early.samples.size() > common ? early.samples : late.samples;
+        EXPECT_TRUE(std::all_of(longer.begin() + static_cast<std::ptrdiff_t>(common), longer.end(),
+                                [](float v) { return v == 0.0f; }))
+            << c.name;
+    }
+}
+
+TEST_F(Playback, ANewAccompanimentReplacesOneStillRendering)
+{
+    const std::vector<std::uint8_t> minute = MinuteOfMusic();
+    const std::vector<std::uint8_t> short_ = FourNotes();
+    ASSERT_EQ(MM_LoadBaseCompose(minute.data(), static_cast<int32_t>(minute.size())), 0);
+    ASSERT_EQ(MM_LoadBaseCompose(short_.data(), static_cast<int32_t>(short_.size())), 0);
+    const int ms = MM_GetStreamLength(3);
+    EXPECT_GE(ms, 2000);
+    EXPECT_LE(ms, 4000) << "the first render was dropped";
+    // The full accompaniment waits for the base one's render, then has its own.
+    ASSERT_EQ(MM_LoadBaseCompose(minute.data(), static_cast<int32_t>(minute.size())), 0);
+    ASSERT_EQ(MM_LoadCompose(short_.data(), static_cast<int32_t>(short_.size())), 0);
+    EXPECT_GT(MM_GetStreamLength(3), 55000);
+    EXPECT_LE(MM_GetStreamLength(4), 4000);
+}
+
 } // namespace melodrift::sonobox::test

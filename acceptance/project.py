@@ -67,7 +67,8 @@ def read_project(path):
         form.append({"ref": ref, "bars": bar_count, "pattern": pattern, "style": style, "fills": fills})
     song["form"] = form
     song["last_compose_key"] = r.take("i")
-    r.skip(r.count(LEVELS) * LEVELS)
+    song["final_take_bars"] = r.count(LEVELS)
+    r.skip(song["final_take_bars"] * LEVELS)
     song["open_step"] = r.take("i")
     song["effects"] = [r.take("i") for _ in range(r.count(4))]
     return song

@@ -59,8 +59,17 @@ BASE_NEXT = (752, 565)
 BASE_PLAY = (96, 111)
 BASE_STOP = (66, 111)
 
+# The complete screen (window coordinates) and its export dialog.
+COMPLETE_RECORD = (31, 111)
+COMPLETE_STOP = (78, 111)
+COMPLETE_SAVE = (746, 566)
+EXPORT_SIZE = (300, 131)
+EXPORT_NAME = (160, 46)
+TAKE_SECONDS = 23   # the generated take: a silent count-in bar and eight bars at 96
+
 # The help page's "返回" button (window coordinates).
 HELP_BACK = (514, 564)
+HELP_MANUAL = (594, 564)
 
 TEMPO = 96          # the generated take is sung at 96 beats a minute in 4/4
 
@@ -97,7 +106,11 @@ class Scenario:
 
     # ---- the program ----------------------------------------------------------
 
-    def environment(self):
+    def environment(self, realtime):
+        # The first session records, which a real device does in real time;
+        # the second one only plays, and its speaker file must hold the
+        # whole song however briefly it plays.
+        audio = f"file:{self.take};out={self.heard}" + (";realtime" if realtime else "")
         return {
             "HOME": self.home,
             "MELODRIFT_HOME": os.path.join(self.home, "data"),
@@ -107,12 +120,12 @@ class Scenario:
             # No online service is needed for a song; a closed port fails fast.
             "MELODRIFT_SERVICE": "127.0.0.1:9",
             "MELODRIFT_INSTANCE": f"melodrift-acceptance-{os.getpid()}",
-            "MELODRIFT_AUDIO": f"file:{self.take};out={self.heard}",
+            "MELODRIFT_AUDIO": audio,
         }
 
-    def start_program(self):
+    def start_program(self, realtime):
         started = time.monotonic()
-        self.program = self.desk.launch([os.path.join(self.bin, "melodrift")], self.environment(),
+        self.program = self.desk.launch([os.path.join(self.bin, "melodrift")], self.environment(realtime),
                                         f"melodrift-{len(self.starts) + 1}.log")
         self.main = self.desk.wait_window("main window", 60, name="^Melodrift", size=MAIN_SIZE,
                                           process=self.program)
@@ -243,7 +256,7 @@ class Scenario:
         self.desk.start()
 
         # First session: a new song from setup to the finished steps, saved.
-        self.start_program()
+        self.start_program(realtime=True)
         check(self.title().startswith("Melodrift - "), f"a new song at start ({self.title()!r})")
         self.shot("mainwindow")
         self.key("F6")
@@ -253,6 +266,7 @@ class Scenario:
         self.key("F1")
         self.settle(1.5)
         self.shot("help")
+        self.manual()
         self.click(*HELP_BACK)
         self.settle()
         self.click_page(SETUP_NEXT)
@@ -266,6 +280,9 @@ class Scenario:
         self.click(*step_button(5))
         self.settle(2)
         self.shot("complete")
+        self.final_take()
+        mp3 = os.path.join(self.work, "songs", "song.mp3")
+        self.export_song(mp3)
 
         saved = os.path.join(self.work, "songs", "song.cpj")
         self.key("F3")
@@ -278,7 +295,7 @@ class Scenario:
         # Second session: the project opened, played, and saved under another name.
         if os.path.exists(self.heard):
             os.remove(self.heard)
-        self.start_program()
+        self.start_program(realtime=False)
         self.key("F2")
         self.file_dialog("打开工程", saved)
         self.wait_title(r"Melodrift - song\.cpj")
@@ -294,6 +311,8 @@ class Scenario:
 
         first, second, origin = (project.read_project(p) for p in (saved, again, made))
         self.check_heard(len(first["bars"]))
+        check(len(first["form"]) >= 3, f"the song form has intro, melody and outro ({len(first['form'])} parts)")
+        self.check_mp3(mp3, first)
         check((first["metre"], first["tempo"]) == (0, TEMPO), "the setup screen's metre and tempo are the song's")
         check(first["style"] >= 0 and all(entry["style"] >= 0 for entry in first["form"]),
               f"the style chosen on the setup screen is the song's ({first['style']})")
@@ -304,11 +323,23 @@ class Scenario:
               "the bars left alone keep the chords the tool finds in the same take")
         check(changed[CHANGED_BAR][0] // 4 == 9 and changed[CHANGED_BAR] != recognised[CHANGED_BAR],
               f"bar {CHANGED_BAR + 1} holds the sixth degree chosen on the base screen {changed[CHANGED_BAR]}")
+        check(first["final_take_bars"] > 0 and second["final_take_bars"] == first["final_take_bars"],
+              f"the final take is in the project, also once reopened ({first['final_take_bars']} bars)")
         check(project.chords(second) == changed, "the reopened project has the same chords")
         check(project.form_outline(second) == project.form_outline(first),
               "the reopened project has the same song form")
         check((second["metre"], second["tempo"], second["style"]) == (first["metre"], first["tempo"], first["style"]),
               "the reopened project keeps metre, tempo and style")
+
+    def manual(self):
+        """The help page's "用户手册" opens the manual with the screens' pictures."""
+        self.click(*HELP_MANUAL)
+        window = self.desk.wait_window("the manual", 30, title="用户手册", process=self.program)
+        self.settle(1.5)
+        self.shot("manual", window)
+        self.desk.key(window, "alt+F4")
+        self.desk.wait_gone("the manual", window, 10)
+        self.desk.activate(self.main)
 
     def record_take(self):
         self.click_page(RECORD_BUTTON)
@@ -344,6 +375,45 @@ class Scenario:
         expected = bars * 4 * 60.0 / TEMPO
         check(expected - 0.5 < seconds < expected + 6 and rms > 0.01,
               f"the reopened song is heard: {seconds:.1f} s for {expected:.1f} s of bars, RMS {rms:.3f}")
+
+    def final_take(self):
+        """The final vocal over the whole accompaniment: the file device sings
+        the take once more and falls silent when it ends; the user stops."""
+        self.click(*COMPLETE_RECORD)
+        self.settle(TAKE_SECONDS / 2)
+        self.shot("complete-recording")
+        self.settle(TAKE_SECONDS / 2 + 4)
+        self.click(*COMPLETE_STOP)
+        self.settle(2)
+        for box in self.messages():
+            self.shot("message-final-take", box)
+            raise Failure("the final take ended with a message")
+        self.shot("complete-recorded")
+
+    def export_song(self, path):
+        """The complete screen's "保存歌曲": the export dialog takes the file
+        name typed, the progress window runs, the program says it stored it."""
+        self.click(*COMPLETE_SAVE)
+        # Its title appears only in the full window list.
+        dialog = self.desk.wait_window("export dialog", 30, size=EXPORT_SIZE, title="^Melodrift",
+                                       process=self.program)
+        self.settle(0.5)
+        self.desk.click(dialog, *EXPORT_NAME)
+        self.desk.key(dialog, "ctrl+a")
+        self.desk.type_text(dialog, path)
+        self.settle(0.3)
+        self.shot("export", dialog)
+        self.desk.key(dialog, "Return")
+        self.answer_message("exported", timeout=300)
+        check(os.path.getsize(path) > 0, "the song is exported as MP3")
+
+    def check_mp3(self, path, song):
+        seconds = float(subprocess.run(["soxi", "-D", path], capture_output=True, text=True, check=True,
+                                       timeout=60).stdout)
+        expected = project.form_seconds(song)
+        bars = sum(entry["bars"] for entry in song["form"])
+        check(expected - 0.5 < seconds < expected + 6,
+              f"the MP3 lasts {seconds:.1f} s: the song form's {bars} bars at {song['tempo']} make {expected:.1f} s")
 
     def base_screen(self):
         self.click(*step_button(3))

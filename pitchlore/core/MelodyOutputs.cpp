@@ -26,9 +26,14 @@ void MelodyOutputs::clear()
     m_adjusted.clear();
 }
 
-double MelodyOutputs::tuningOffset(const NoteRecords& notes, uint32_t framesPerBeat, bool& found)
+double MelodyOutputs::tuningOffset(const NoteRecords& notes, uint32_t framesPerBeat, bool& found, bool circular)
 {
+    // Circular: a singer 0.45 sharp on some notes and 0.45 flat (0.55 sharp)
+    // on others is half a semitone off, not in tune, so the deviations are
+    // averaged as angles.
     double sum = 0;
+    double x = 0;
+    double y = 0;
     double weight = 0;
     for (const NoteRecord& note : notes) {
         if (note.isRest() || note.frames < static_cast<int64_t>(framesPerBeat))
@@ -37,28 +42,16 @@ double MelodyOutputs::tuningOffset(const NoteRecords& notes, uint32_t framesPerB
         if (dev > 0.5)
             dev -= 1.0;
         sum += dev * note.frames;
+        x += std::cos(2 * M_PI * dev) * note.frames;
+        y += std::sin(2 * M_PI * dev) * note.frames;
         weight += note.frames;
     }
     found = weight > 0;
-    return found ? sum / weight : 0.0;
-}
-
-double MelodyOutputs::circularTuningOffset(const NoteRecords& notes, uint32_t framesPerBeat, bool& found)
-{
-    // Deviations wrap: a singer 0.45 sharp on some notes and 0.45 flat
-    // (0.55 sharp) on others is half a semitone off, not in tune, so they
-    // are averaged as angles.
-    double x = 0;
-    double y = 0;
-    for (const NoteRecord& note : notes) {
-        if (note.isRest() || note.frames < static_cast<int64_t>(framesPerBeat))
-            continue;
-        double angle = 2 * M_PI * (static_cast<double>(note.pitch) - std::floor(note.pitch));
-        x += std::cos(angle) * note.frames;
-        y += std::sin(angle) * note.frames;
-    }
-    found = x != 0 || y != 0;
-    return found ? std::atan2(y, x) / (2 * M_PI) : 0.0;
+    if (!found)
+        return 0.0;
+    if (circular)
+        return x == 0 && y == 0 ? 0.0 : std::atan2(y, x) / (2 * M_PI);
+    return sum / weight;
 }
 
 int32_t MelodyOutputs::build(const NoteRecords& notes, int32_t& key, KeyAnalysisFn keyAnalysis,
@@ -68,8 +61,7 @@ int32_t MelodyOutputs::build(const NoteRecords& notes, int32_t& key, KeyAnalysis
     if (notes.empty())
         return 0;
     bool found = false;
-    double offset = m_circularTuning ? circularTuningOffset(notes, framesPerBeat, found)
-                                     : tuningOffset(notes, framesPerBeat, found);
+    double offset = tuningOffset(notes, framesPerBeat, found, m_circularTuning);
     if (found)
         MDP_DebugOutput("Average pt diff: %.2f\n", offset);
     int32_t pitched = 0;

@@ -34,9 +34,9 @@ public:
     const std::vector<uint16_t>& lengths() const { return m_lengths; }  // frames
     const std::vector<float>& adjusted() const { return m_adjusted; }
 
-    static double tuningOffset(const NoteRecords& notes, uint32_t framesPerBeat, bool& found);
-    // The same over the circle of deviations, in -0.5..0.5.
-    static double circularTuningOffset(const NoteRecords& notes, uint32_t framesPerBeat, bool& found);
+    // The singer's tuning from the notes of a beat or more, in -0.5..0.5:
+    // the clipped mean of the deviations, or their circular mean.
+    static double tuningOffset(const NoteRecords& notes, uint32_t framesPerBeat, bool& found, bool circular = false);
 
     // The singer's tuning as a circular mean rather than a clipped one.
     void setCircularTuning(bool on) { m_circularTuning = on; }

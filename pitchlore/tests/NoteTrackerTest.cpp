@@ -117,4 +117,21 @@ TEST(NoteTracker, BreathBeforeAPhraseIsNoNote)
     EXPECT_EQ(text(h.pitched), text(pitchedOf(tune)));
 }
 
+TEST(NoteTracker, ASingerAboutHalfASemitoneSharpKeepsTheSteps)
+{
+    // C D E F sung 0.35 to 0.55 sharp: deviations on both sides of the half
+    // semitone. Clipped to -0.5..0.5 they average to nearly nothing and D and
+    // F round up a semitone; as angles they give the singer's real tuning.
+    pitchlore::NoteRecords notes{{60.35f, 16}, {62.55f, 16}, {64.45f, 16}, {65.55f, 16}};
+    bool found = false;
+    EXPECT_NEAR(pitchlore::MelodyOutputs::tuningOffset(notes, 16, found, true), 0.475, 0.03);
+    EXPECT_TRUE(found);
+    EXPECT_NEAR(pitchlore::MelodyOutputs::tuningOffset(notes, 16, found, false), -0.025, 1e-6);
+
+    pitchlore::Analyser a;  // the note tracker's outputs use the circular mean
+    ASSERT_TRUE(a.reset(100, 0, kFFT, kFPB));
+    a.takeNoteRecords(notes, -1);
+    EXPECT_EQ(a.outputs().noteNumbers(), (std::vector<uint8_t>{60, 62, 64, 65}));
+}
+
 }  // namespace

@@ -617,12 +617,15 @@ TEST_F(AccountServiceTest, PersonalNoticesShowTheirSentenceAndALongListScrolls)
     StartProgram();
     auto* help = dynamic_cast<THelpForm*>(m_form->Page(kHelpPage));
     ASSERT_NE(help, nullptr);
+    m_form->HelpCommand();
+    ASSERT_TRUE(test::WaitUntil([this] { return m_form->CurrentPage() == kHelpPage; }));
+    EXPECT_FALSE(help->m_tabButtons[kTabUserNotices]->isVisible()) << "no personal messages without a user";
+
+    // Logging in from the help page brings the personal tab and its badge.
     AnswerLogin("mei", "secret1");
     ASSERT_EQ(m_form->HandleMessage(UM_LOGIN, 1, 0), 1);
     ASSERT_TRUE(test::WaitUntil([this] { return m_form->PersonalCount() == 1 && m_form->NoticeCount() == 12; }));
-
-    m_form->HelpCommand();
-    ASSERT_TRUE(test::WaitUntil([this] { return m_form->CurrentPage() == kHelpPage; }));
+    EXPECT_TRUE(help->m_tabButtons[kTabUserNotices]->isVisible());
     EXPECT_TRUE(help->m_pbUserNoticeNum->isVisible());
     EXPECT_TRUE(help->m_pbPublicNoticeNum->isVisible());
     EXPECT_EQ(help->NoticeCount(-1), 13);

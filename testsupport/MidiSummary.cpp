@@ -43,7 +43,8 @@ int MidiSummary::NoteOns() const
 MidiSummary SummariseMidi(const std::string& path)
 {
     MidiSummary summary;
-    const std::string command = "python3 -c " + Quoted(kScript) + " " + Quoted(path) + " 2>&1";
+    // Debian's own interpreter, where python3-mido installs the reader.
+    const std::string command = "/usr/bin/python3 -c " + Quoted(kScript) + " " + Quoted(path) + " 2>&1";
     FILE* pipe = ::popen(command.c_str(), "r");
     if (!pipe) {
         summary.error = "cannot run python3";

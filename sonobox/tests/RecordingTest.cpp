@@ -102,6 +102,53 @@ TEST_F(Recording, SilentTakeHasNoValidBars)
     EXPECT_EQ(MM_GetMelodyInfo(nullptr, 0, 0), 0);
 }
 
+TEST_F(Recording, ATakeWithoutBarsKeepsThePreviousMelody)
+{
+    WriteWav(Path("take.wav"), SingMelody(kScaleSong, 100, 4));
+    WriteWav(Path("silence.wav"), MonoBuffer(kSampleRate * 6, 0.0f));
+    WriteWav(Path("short.wav"), MonoBuffer(kSampleRate / 2, 0.0f)); // under the count-in bar
+    UseFileDevice(Path("take.wav"));
+    ASSERT_EQ(MM_Record(Screen(), 0, -1, -1, 0), 0);
+    ASSERT_TRUE(m_log.WaitFor(UM_TAKE_RECOGNISED));
+    const std::vector<int> melody = EngineMelody();
+    ASSERT_EQ(melody, Pitched(kScaleSong));
+    const int takeMs = MM_GetStreamLength(2);
+    std::int32_t key = -2;
+    MM_GetMelodyInfo(&key, 0, 0);
+
+    struct Case {
+        const char* name;
+        const char* file;
+        bool realtime;
+        double start, punchIn, punchOut; // bars; -1 open
+        bool stopAtOnce;
+    };
+    const Case cases[] = {
+        {"silence", "silence.wav", false, 0, -1, -1, false},
+        {"shorter than a bar", "short.wav", false, 0, -1, -1, false},
+        {"cancelled in the count-in", "take.wav", true, 0, -1, -1, true},
+        {"re-record stopped at once", "take.wav", true, 1, 1, 2, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ::setenv("MELODRIFT_AUDIO", ("file:" + Path(c.file) + (c.realtime ? ";realtime" : "")).c_str(), 1);
+        ASSERT_EQ(MM_Record(Screen(), c.start, c.punchIn, c.punchOut, 0), 0);
+        if (c.stopAtOnce) {
+            EXPECT_EQ(MM_Stop(), 0);
+        }
+        auto recognised = m_log.WaitFor(UM_TAKE_RECOGNISED, std::chrono::seconds(20));
+        ASSERT_TRUE(recognised);
+        if (c.start == 0) { // a new take without bars is still reported as one
+            EXPECT_EQ((recognised->lParam >> 16) & 0xFFFF, 0);
+        }
+        EXPECT_EQ(EngineMelody(), melody);
+        std::int32_t keyNow = -2;
+        MM_GetMelodyInfo(&keyNow, 0, 0);
+        EXPECT_EQ(keyNow, key);
+        EXPECT_NEAR(MM_GetStreamLength(2), takeMs, 1);
+    }
+}
+
 TEST_F(Recording, StopEndsATakeEarlyAndStillRecognisesIt)
 {
     // A realtime device would run for the whole file; Stop cuts it short.

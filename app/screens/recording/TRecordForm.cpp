@@ -359,6 +359,7 @@ void TRecordForm::Record()
         return;
     }
     m_stoppedInCountIn = false;
+    m_beforeTake = SongBeforeTake::Of(m_song);
     if (!partial) {
         m_song.ClearSong(kClearAll);
         m_song.SetFlag(kFlagMelody, false);
@@ -510,6 +511,20 @@ void TRecordForm::TakeRecognised(intptr_t wParam, intptr_t lParam)
         m_song.key = key;
         ShowKey();
         SubmitMelody(m_song);
+    } else if (m_beforeTake && m_beforeTake->flags[kFlagMelody] && mm.MM_GetMelodyInfo(nullptr, 0, 0) > 0) {
+        // The engine kept the previous take and melody: so does the song.
+        if (!m_stoppedInCountIn)
+            ShowMessageBox(QString::fromUtf8(kInvalidTakeMessage), 16);
+        m_beforeTake->RestoreInto(m_song);
+        m_beforeTake.reset();
+        mm.MM_SetStreamVolume(2, m_song.voiceVolume);
+        ShowKey();
+        m_panelBarsShow->SetBarCount(static_cast<int>(m_song.bars.size()));
+        if (m_btnModify->Down())
+            MarkerButtons();
+        PostToMain(UM_STEP_ENABLE, 31);
+        FinishTakeButtons();
+        return;
     } else {
         // A take stopped during its count-in was cancelled, not a failure.
         if (!m_stoppedInCountIn)
@@ -536,6 +551,12 @@ void TRecordForm::TakeRecognised(intptr_t wParam, intptr_t lParam)
     } else {
         PostToMain(UM_STEP_ENABLE, 3);
     }
+    m_beforeTake.reset();
+    FinishTakeButtons();
+}
+
+void TRecordForm::FinishTakeButtons()
+{
     const bool melody = m_song.Flag(kFlagMelody);
     m_btnPrevStep->SetEnabled(true);
     m_btnNextStep->SetEnabled(melody);

@@ -69,6 +69,7 @@ TAKE_SECONDS = 23   # the generated take: a silent count-in bar and eight bars a
 
 # The help page's "返回" button (window coordinates).
 HELP_BACK = (514, 564)
+HELP_MANUAL = (594, 564)
 
 TEMPO = 96          # the generated take is sung at 96 beats a minute in 4/4
 
@@ -265,6 +266,7 @@ class Scenario:
         self.key("F1")
         self.settle(1.5)
         self.shot("help")
+        self.manual()
         self.click(*HELP_BACK)
         self.settle()
         self.click_page(SETUP_NEXT)
@@ -328,6 +330,16 @@ class Scenario:
               "the reopened project has the same song form")
         check((second["metre"], second["tempo"], second["style"]) == (first["metre"], first["tempo"], first["style"]),
               "the reopened project keeps metre, tempo and style")
+
+    def manual(self):
+        """The help page's "用户手册" opens the manual with the screens' pictures."""
+        self.click(*HELP_MANUAL)
+        window = self.desk.wait_window("the manual", 30, title="用户手册", process=self.program)
+        self.settle(1.5)
+        self.shot("manual", window)
+        self.desk.key(window, "alt+F4")
+        self.desk.wait_gone("the manual", window, 10)
+        self.desk.activate(self.main)
 
     def record_take(self):
         self.click_page(RECORD_BUTTON)

@@ -120,6 +120,8 @@ void Database::Exec(const char* sql)
     }
 }
 
+int64_t Database::Changes() const { return sqlite3_total_changes64(m_db); }
+
 std::string Database::Meta(const std::string& key, const std::string& fallback)
 {
     Statement s(m_db, "SELECT value FROM meta WHERE key=?");

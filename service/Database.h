@@ -103,6 +103,7 @@ public:
     void SetVersions(const Versions& v);
 
     // generic
+    int64_t Changes() const; // rows changed through this connection so far
     std::string Meta(const std::string& key, const std::string& fallback);
     void SetMeta(const std::string& key, const std::string& value);
 

@@ -163,6 +163,8 @@ void Dispatcher::Expire()
     });
 }
 
+int64_t Dispatcher::AccountKey(int32_t account, bool proven) { return int64_t(account) * 2 + (proven ? 1 : 0); }
+
 int32_t Dispatcher::NewHandle()
 {
     // A handle that is hard to guess and never 0 or negative.
@@ -279,8 +281,15 @@ int32_t Dispatcher::Offer(const std::string& peer, Outgoing transfer)
 
 const std::map<int32_t, Dispatcher::StyleEntry>& Dispatcher::StyleIndex()
 {
-    // The library changes only by publishing (maybe from another process),
-    // which moves the stamp: one small read tells whether to read it again.
+    // The library changes only by publishing, which moves the stamp. A
+    // change through this connection is seen at once, one by the admin
+    // commands within a fifth of a second (a fetch checks the revision).
+    auto now = Clock::now();
+    int64_t changes = m_db.Changes();
+    if (m_stylesStamp >= 0 && changes == m_stylesChanges && now - m_stylesChecked < std::chrono::milliseconds(200))
+        return m_styles;
+    m_stylesChecked = now;
+    m_stylesChanges = changes;
     int32_t stamp = m_db.StyleStamp();
     if (stamp != m_stylesStamp) {
         m_styles.clear();
@@ -332,11 +341,22 @@ Dispatcher::Outcome Dispatcher::StartHash(HashJob job, Message& out, uint16_t& c
     SourceState& source = m_sources.Touch(SourceOf(job.peer));
     if (source.hashesInFlight > 0)
         return Outcome::Drop; // a retry while its hash runs
-    // Half the queue is kept for sources known to read their replies.
-    size_t queued = m_pool->Queued();
-    if (!source.proven && queued >= m_limits.hashQueue / 2)
-        return Outcome::Drop;
-    if (!m_pool->Submit(std::move(job)))
+    if (!source.proven) {
+        // Hashes for sources that may be forged share a small budget, so a
+        // flood of logins cannot keep the workers (and the processor) busy.
+        auto now = Clock::now();
+        double rate = m_limits.unprovenHashesPerSecond;
+        m_hashTokens = m_hashRefilled == Clock::time_point{}
+                           ? rate
+                           : std::min(rate, m_hashTokens + std::chrono::duration<double>(now - m_hashRefilled).count() * rate);
+        m_hashRefilled = now;
+        if (m_hashTokens < 1.0)
+            return Outcome::Drop;
+        m_hashTokens -= 1.0;
+    }
+    // Sources known to read their replies wait in a queue of their own that
+    // runs first: forged senders only ever fill the other one.
+    if (!m_pool->Submit(std::move(job), source.proven))
         return Outcome::Drop;
     source.hashesInFlight++;
     return Outcome::Pending;
@@ -360,8 +380,14 @@ Dispatcher::Outcome Dispatcher::Login(const std::string& peer, const Message& in
     }
     auto user = m_db.FindUser(name);
     if (user) {
-        auto at = m_accountLogins.find(user->id);
-        if (at != m_accountLogins.end() && at->second.Blocked(now)) {
+        // Failures from sources that never showed they read replies (maybe
+        // forged) hold back only such sources, so they cannot lock a user
+        // out; failures from the others hold back everyone.
+        auto blocked = [&](bool proven) {
+            auto at = m_accountLogins.find(AccountKey(user->id, proven));
+            return at != m_accountLogins.end() && at->second.Blocked(now);
+        };
+        if (blocked(true) || (!source.proven && blocked(false))) {
             code = kServerFault;
             return Outcome::Reply;
         }
@@ -389,15 +415,16 @@ uint16_t Dispatcher::FinishLogin(HashJob& job, Message& out)
         source.logins.Fail(now, m_limits.loginAllowance, m_limits.loginBackoff, m_limits.loginBackoffLongest);
         if (account == 0)
             return kUnknownUser;
-        m_accountLogins[account].Fail(now, m_limits.loginAllowance, m_limits.loginBackoff,
-                                      m_limits.loginBackoffLongest);
+        m_accountLogins[AccountKey(account, source.proven)].Fail(now, m_limits.loginAllowance, m_limits.loginBackoff,
+                                                                 m_limits.loginBackoffLongest);
         return kBadPassword;
     }
     auto user = m_db.FindUser(Field(job.request, 0, 32));
     if (!user || user->id != account)
         return kUnknownUser; // gone while its hash ran
     source.logins.Succeed();
-    m_accountLogins.erase(account);
+    m_accountLogins.erase(AccountKey(account, true));
+    m_accountLogins.erase(AccountKey(account, false));
     m_sessions[job.peer] = {user->id, now};
     BodyWriter body(out);
     body.Int32(kInfoBlock);

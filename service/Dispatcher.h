@@ -25,7 +25,8 @@ using tidelink::Message;
 struct Limits {
     int hashIterations = 60000;
     int hashWorkers = 0;        // 0: hash on the calling thread (tests, tools)
-    size_t hashQueue = 64;      // waiting hashes; half of them for proven sources
+    size_t hashQueue = 16;      // waiting hashes, of proven sources and of others each
+    double unprovenHashesPerSecond = 20; // hashes for sources not yet proven, all together
     size_t maxUpload = 32u << 20;          // bytes of one song with its block
     // Offered transfers (payloads fetched in chunks).
     size_t maxTransfersPerSource = 16;
@@ -151,6 +152,7 @@ private:
     bool DropUnfetched(const std::string* source);
     void Release(const std::string& source);
     int32_t NewHandle();
+    static int64_t AccountKey(int32_t account, bool proven);
     int32_t SessionUser(const std::string& peer);
     const std::map<int32_t, StyleEntry>& StyleIndex();
     const Versions& CurrentVersions();
@@ -162,7 +164,7 @@ private:
     std::atomic<int> m_wakeFd{-1};
     StoredPassword m_standIn; // checked for users that do not exist
     std::map<std::string, Session> m_sessions;
-    std::unordered_map<int32_t, Backoff> m_accountLogins;
+    std::unordered_map<int64_t, Backoff> m_accountLogins; // by AccountKey
     std::map<int32_t, Outgoing> m_outgoing;
     std::list<int32_t> m_unfetched; // oldest first
     std::map<int32_t, Upload> m_uploads;
@@ -171,6 +173,10 @@ private:
     WindowCount m_registrations, m_questions;
     std::map<int32_t, StyleEntry> m_styles;
     int32_t m_stylesStamp = -1;
+    Clock::time_point m_stylesChecked{};
+    int64_t m_stylesChanges = -1;
+    double m_hashTokens = 0;
+    Clock::time_point m_hashRefilled{};
     std::optional<Versions> m_versions;
     Clock::time_point m_versionsRead{};
     uint32_t m_handleSeed = 0x3A5C1u;

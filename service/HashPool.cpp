@@ -23,13 +23,14 @@ HashPool::~HashPool()
         t.join();
 }
 
-bool HashPool::Submit(HashJob job)
+bool HashPool::Submit(HashJob job, bool urgent)
 {
     {
         std::lock_guard lock(m_lock);
-        if (m_queue.size() >= m_limit)
+        std::deque<HashJob>& queue = urgent ? m_urgent : m_queue;
+        if (queue.size() >= m_limit)
             return false;
-        m_queue.push_back(std::move(job));
+        queue.push_back(std::move(job));
     }
     m_ready.notify_one();
     return true;
@@ -41,10 +42,10 @@ std::vector<HashJob> HashPool::TakeFinished()
     return std::exchange(m_finished, {});
 }
 
-size_t HashPool::Queued()
+size_t HashPool::Queued(bool urgent)
 {
     std::lock_guard lock(m_lock);
-    return m_queue.size();
+    return urgent ? m_urgent.size() : m_queue.size();
 }
 
 void HashPool::Run(HashJob& job)
@@ -65,11 +66,12 @@ void HashPool::Work()
         HashJob job;
         {
             std::unique_lock lock(m_lock);
-            m_ready.wait(lock, [this] { return m_stop || !m_queue.empty(); });
+            m_ready.wait(lock, [this] { return m_stop || !m_urgent.empty() || !m_queue.empty(); });
             if (m_stop)
                 return;
-            job = std::move(m_queue.front());
-            m_queue.pop_front();
+            std::deque<HashJob>& queue = m_urgent.empty() ? m_queue : m_urgent;
+            job = std::move(queue.front());
+            queue.pop_front();
         }
         Run(job);
         {

@@ -30,7 +30,7 @@ struct HashJob {
     bool failed = false; // the hash itself could not run
 };
 
-// A fixed set of worker threads with a bounded queue. Finished jobs wait
+// A fixed set of worker threads with two bounded queues. Finished jobs wait
 // until the loop takes them; the wake callback tells it they are there.
 class HashPool {
 public:
@@ -39,10 +39,11 @@ public:
     HashPool(const HashPool&) = delete;
     HashPool& operator=(const HashPool&) = delete;
 
-    // False when the queue is full (the job is not taken).
-    bool Submit(HashJob job);
+    // False when that queue is full (the job is not taken). Urgent jobs (of
+    // sources known to read their replies) run before all others.
+    bool Submit(HashJob job, bool urgent);
     std::vector<HashJob> TakeFinished();
-    size_t Queued();
+    size_t Queued(bool urgent);
 
     // Runs one job on the caller's thread.
     static void Run(HashJob& job);
@@ -54,7 +55,7 @@ private:
     size_t m_limit;
     std::mutex m_lock;
     std::condition_variable m_ready;
-    std::deque<HashJob> m_queue;
+    std::deque<HashJob> m_urgent, m_queue;
     std::vector<HashJob> m_finished;
     bool m_stop = false;
     std::vector<std::thread> m_threads;

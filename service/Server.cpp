@@ -9,6 +9,7 @@
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 namespace melodrift::service {
@@ -93,6 +94,10 @@ bool Server::Open(std::string& why)
     }
     if (m_options.udp) {
         m_udp = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+        // Room for a burst, so a flood is dropped by the limits, not the kernel.
+        int buffer = 4 << 20;
+        if (::setsockopt(m_udp, SOL_SOCKET, SO_RCVBUFFORCE, &buffer, sizeof buffer) != 0)
+            ::setsockopt(m_udp, SOL_SOCKET, SO_RCVBUF, &buffer, sizeof buffer); // capped by the system
         if (m_udp < 0 || ::bind(m_udp, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
             why = std::string("UDP: ") + std::strerror(errno);
             return false;
@@ -152,15 +157,15 @@ void Server::Remember(SourceState& source, const std::string& peer, const Messag
     replies.push_back({peer, key, request.id, request.sequence, bytes});
 }
 
-std::vector<uint8_t> Server::Answer(const std::string& peer, const uint8_t* data, size_t size)
+std::vector<uint8_t> Server::Answer(const std::string& peer, const uint8_t* data, size_t size, bool admitted)
 {
-    Message request;
-    if (DecodeMessage(data, size, request) != DecodeStatus::Ok || request.id % 2 == 0) {
+    SourceState& source = m_dispatcher.Sources().Touch(SourceOf(peer));
+    if (!admitted && !Allow(source)) {
         ++m_stats.dropped;
         return {};
     }
-    SourceState& source = m_dispatcher.Sources().Touch(SourceOf(peer));
-    if (!Allow(source)) {
+    Message request;
+    if (DecodeMessage(data, size, request) != DecodeStatus::Ok || request.id % 2 == 0) {
         ++m_stats.dropped;
         return {};
     }
@@ -232,20 +237,45 @@ void Server::SendFinished()
 
 void Server::ReadDatagrams()
 {
-    uint8_t buffer[kReceiveCapacity + 1];
-    for (int i = 0; i < 64; ++i) {
-        sockaddr_in from{};
-        socklen_t len = sizeof from;
-        ssize_t n = ::recvfrom(m_udp, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&from), &len);
-        if (n < 0)
-            return;
-        if (size_t(n) > kReceiveCapacity) { // longer than any message
-            ++m_stats.dropped;
-            continue;
+    // Many datagrams per call, and the rate checked before anything else is
+    // done with one: a flood costs as little as it can.
+    constexpr unsigned kBatch = 32;
+    if (m_datagrams.empty())
+        m_datagrams.resize(kBatch * (kReceiveCapacity + 1));
+    mmsghdr messages[kBatch];
+    iovec vectors[kBatch];
+    sockaddr_in from[kBatch];
+    for (int round = 0; round < 4; ++round) {
+        for (unsigned i = 0; i < kBatch; ++i) {
+            vectors[i] = {m_datagrams.data() + i * (kReceiveCapacity + 1), kReceiveCapacity + 1};
+            messages[i] = {};
+            messages[i].msg_hdr.msg_iov = &vectors[i];
+            messages[i].msg_hdr.msg_iovlen = 1;
+            messages[i].msg_hdr.msg_name = &from[i];
+            messages[i].msg_hdr.msg_namelen = sizeof from[i];
         }
-        std::vector<uint8_t> reply = Answer("udp/" + PeerName(from), buffer, size_t(n));
-        if (!reply.empty())
-            ::sendto(m_udp, reply.data(), reply.size(), 0, reinterpret_cast<sockaddr*>(&from), len);
+        int n = ::recvmmsg(m_udp, messages, kBatch, MSG_DONTWAIT, nullptr);
+        if (n <= 0)
+            return;
+        for (int i = 0; i < n; ++i) {
+            size_t length = messages[i].msg_len;
+            if (length > kReceiveCapacity || (messages[i].msg_hdr.msg_flags & MSG_TRUNC) != 0) {
+                ++m_stats.dropped; // longer than any message
+                continue;
+            }
+            char ip[INET_ADDRSTRLEN] = "";
+            ::inet_ntop(AF_INET, &from[i].sin_addr, ip, sizeof ip);
+            if (!Allow(m_dispatcher.Sources().Touch(ip))) {
+                ++m_stats.dropped;
+                continue;
+            }
+            std::string peer = "udp/" + std::string(ip) + ":" + std::to_string(ntohs(from[i].sin_port));
+            std::vector<uint8_t> reply = Answer(peer, static_cast<uint8_t*>(vectors[i].iov_base), length, true);
+            if (!reply.empty())
+                ::sendto(m_udp, reply.data(), reply.size(), 0, reinterpret_cast<sockaddr*>(&from[i]), sizeof from[i]);
+        }
+        if (unsigned(n) < kBatch)
+            return;
     }
 }
 
@@ -298,7 +328,7 @@ bool Server::ReadConnection(Connection& c)
             return false; // a broken header: the stream cannot be followed any more
         if (c.buffer.size() - used < total)
             break;
-        std::vector<uint8_t> reply = Answer(c.peer, c.buffer.data() + used, total);
+        std::vector<uint8_t> reply = Answer(c.peer, c.buffer.data() + used, total, false);
         used += total;
         // Replies are small; a peer that does not read them is dropped.
         if (!reply.empty() && ::send(c.fd, reply.data(), reply.size(), MSG_NOSIGNAL) != ssize_t(reply.size()))

@@ -17,7 +17,7 @@ struct ServerOptions {
     bool udp = true;
     bool tcp = true;
     int ratePerSecond = 200;        // requests one source address may send each second
-    int globalRatePerSecond = 20000; // from sources not yet proven to read replies
+    int globalRatePerSecond = 5000; // from sources not yet proven to read replies, all together
     size_t maxConnections = 256;
     size_t maxConnectionsPerSource = 8;
     std::chrono::seconds idleTimeout{120};
@@ -62,7 +62,8 @@ private:
     bool ReadConnection(Connection& c); // false: close it
     // Builds the answer for one received message; empty when dropped or
     // when it comes later (a password hash).
-    std::vector<uint8_t> Answer(const std::string& peer, const uint8_t* data, size_t size);
+    // admitted: the source's rate was checked already.
+    std::vector<uint8_t> Answer(const std::string& peer, const uint8_t* data, size_t size, bool admitted);
     void SendFinished();
     bool Allow(SourceState& source);
     void Remember(SourceState& source, const std::string& peer, const Message& request, uint64_t key,
@@ -76,6 +77,7 @@ private:
     uint16_t m_boundPort = 0;
     std::atomic<bool> m_stop{false};
     std::vector<Connection> m_connections;
+    std::vector<uint8_t> m_datagrams; // receive buffers of one batch
     std::map<std::string, size_t> m_connectionsPerSource;
     // Requests whose answers wait for a hash: peer/id/sequence → request key.
     std::map<std::string, uint64_t> m_pending;

@@ -180,4 +180,46 @@ void Service::Cancel()
     m_done.release();
 }
 
+int Service::Greet()
+{
+    Message request, reply;
+    PrepareRequest(request, kGreeting);
+    BodyWriter body(request);
+    const CS_VersionRecord* v = m_config.version;
+    body.Int32(int32_t(uint32_t(v->major) << 16 | v->minor));
+    body.Int32(int32_t(uint32_t(v->modify) << 16 | v->build));
+    int result = Exchange(request, reply, Origin::ServiceThread);
+    m_lastGreetingResult = result;
+    if (result == -1) {
+        MDP_DebugOutput("No response, connect again.\n");
+        DropTransport();
+        return -1;
+    }
+    if (result < 0x8000) {
+        MDP_DebugOutput("Connect to server success.\n");
+        m_greeting = 2;
+        if (m_edition != 3 && m_edition != 4) {
+            m_styleListPending = 1;
+            m_questionsPending = 1;
+            m_noticesPending = 1;
+        }
+    }
+    if (result == 0 && reply.code == 3)
+        m_greeting = 3;
+    HandleReply(reply, result);
+    return result;
+}
+
+int Service::GreetAndLogin()
+{
+    if (m_greeting == 1) {
+        int result = Greet();
+        if (result == -1)
+            return -1;
+    }
+    if (!m_mandatoryUpdate && m_user.load() != nullptr && m_greeting == 2 && m_login == 1)
+        return LoginExchange();
+    return 0;
+}
+
 } // namespace melodrift::tidelink

@@ -57,35 +57,6 @@ int Service::AwaitReply(const Message& request, Message& reply, Origin origin)
     }
 }
 
-bool Service::ReopenStream(uint16_t requestId)
-{
-    // Called with the exchange lock held, on the TCP transport only.
-    auto stop = [this] { return m_stopping.load(); };
-    const Timing& t = m_config.timing;
-    Channel& stream = *m_tcp.channel;
-    stream.Close();
-    if (!stream.Open(m_address) || !stream.Connect(m_address, t.probeWaitMs, stop) ||
-        !stream.Probe(t.probeWaitMs, 1, stop)) {
-        MDP_DebugOutput("TCP reconnect failed.\n");
-        return false;
-    }
-    // A login belongs to its connection: log in again before a request
-    // that needs it goes out on the new one.
-    CS_UserRecord* user = m_user.load();
-    if (m_login != 2 || user == nullptr || requestId == kLogin || requestId == kRegister || requestId == kGreeting)
-        return true;
-    Message login, answer;
-    PrepareRequest(login, kLogin);
-    std::string digest;
-    FillCredentials(login, *user, digest);
-    login.sequence = m_sequence.fetch_add(1);
-    if (!stream.Send(login) || AwaitReply(login, answer, Origin::ServiceThread) != 0 || answer.code != 0) {
-        MDP_DebugOutput("Login again after reconnect failed.\n");
-        return false;
-    }
-    return true;
-}
-
 int Service::Exchange(Message& request, Message& reply, Origin origin)
 {
     std::lock_guard guard(m_exchangeLock);

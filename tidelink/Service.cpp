@@ -1,3 +1,4 @@
+// The service object: its threads, the service loop and the replies it posts.
 #include "Service.h"
 
 #include "MelodriftPlatform.h"
@@ -55,12 +56,6 @@ void Service::Stop()
     m_tcp.channel->Close();
 }
 
-bool Service::UsesUdp() const
-{
-    std::lock_guard guard(m_exchangeLock);
-    return m_connected && m_transport == m_udp.channel.get();
-}
-
 bool Service::SleepUnlessStopping(int ms)
 {
     auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
@@ -73,138 +68,6 @@ void Service::Post(MDP_Window window, uint32_t message, intptr_t wParam, intptr_
 {
     if (window != nullptr)
         MDP_PostMessage(window, message, wParam, lParam);
-}
-
-void Service::ConnectWorkerLoop(ConnectWorker& worker)
-{
-    for (;;) {
-        worker.start.acquire();
-        if (m_stopping)
-            return;
-        auto stop = [this] { return m_stopping.load(); };
-        bool ok = false;
-        const Timing& t = m_config.timing;
-        if (worker.kind == Channel::Kind::Udp)
-            ok = worker.channel->Probe(t.probeWaitMs, 3, stop);
-        else
-            ok = worker.channel->Connect(m_address, t.probeWaitMs, stop) && worker.channel->Probe(t.probeWaitMs, 1, stop);
-        worker.state = ok ? Candidate::Succeeded : Candidate::Failed;
-        m_connectedSignal.release();
-    }
-}
-
-void Service::AbortCandidate(ConnectWorker& worker)
-{
-    if (worker.state == Candidate::Probing)
-        worker.channel->Abort();
-}
-
-void Service::WaitIdle(ConnectWorker& worker)
-{
-    while (worker.state == Candidate::Probing)
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-}
-
-void Service::DropTransport()
-{
-    std::lock_guard guard(m_exchangeLock);
-    m_connected = false;
-    m_transport = nullptr;
-    m_tcp.channel->Close();
-}
-
-void Service::Connect()
-{
-    if (!m_resolved) {
-        if (!ResolveServiceHost(m_config.host, m_config.port, m_address))
-            return;
-        m_resolved = true;
-    }
-    DropTransport();
-    bool udpOpen = m_udp.channel->IsOpen() || m_udp.channel->Open(m_address);
-    if (!udpOpen)
-        MDP_DebugOutput("Create UDP sock failed.\n");
-    m_tcp.channel->Open(m_address);
-    m_udp.state = udpOpen ? Candidate::Probing : Candidate::Failed;
-    m_tcp.state = Candidate::Probing;
-    while (m_connectedSignal.try_acquire()) {
-    }
-    if (udpOpen)
-        m_udp.start.release();
-    m_tcp.start.release();
-
-    // UDP is preferred: a TCP success alone is taken only once the UDP probe
-    // has failed or the wait is over.
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(m_config.timing.connectWaitMs);
-    while (!m_stopping && m_udp.state != Candidate::Succeeded &&
-           (m_udp.state == Candidate::Probing || m_tcp.state == Candidate::Probing)) {
-        if (!m_connectedSignal.try_acquire_until(deadline))
-            break;
-    }
-    bool udp = m_udp.state == Candidate::Succeeded;
-    bool tcp = !udp && m_tcp.state == Candidate::Succeeded;
-    AbortCandidate(m_udp);
-    AbortCandidate(m_tcp);
-    WaitIdle(m_udp);
-    WaitIdle(m_tcp);
-    std::lock_guard guard(m_exchangeLock);
-    if (udp) {
-        m_tcp.channel->Close();
-        MDP_DebugOutput("TCP closed.\n");
-        m_transport = m_udp.channel.get();
-    } else if (tcp) {
-        m_udp.channel->Close();
-        m_transport = m_tcp.channel.get();
-    } else {
-        if (!m_stopping)
-            MDP_DebugOutput("Who release the connected semaphore?\n");
-        m_udp.channel->Close();
-        m_tcp.channel->Close();
-        return;
-    }
-    m_connected = true;
-}
-
-int Service::Greet()
-{
-    Message request, reply;
-    PrepareRequest(request, kGreeting);
-    BodyWriter body(request);
-    const CS_VersionRecord* v = m_config.version;
-    body.Int32(int32_t(uint32_t(v->major) << 16 | v->minor));
-    body.Int32(int32_t(uint32_t(v->modify) << 16 | v->build));
-    int result = Exchange(request, reply, Origin::ServiceThread);
-    m_lastGreetingResult = result;
-    if (result == -1) {
-        MDP_DebugOutput("No response, connect again.\n");
-        DropTransport();
-        return -1;
-    }
-    if (result < 0x8000) {
-        MDP_DebugOutput("Connect to server success.\n");
-        m_greeting = 2;
-        if (m_edition != 3 && m_edition != 4) {
-            m_styleListPending = 1;
-            m_questionsPending = 1;
-            m_noticesPending = 1;
-        }
-    }
-    if (result == 0 && reply.code == 3)
-        m_greeting = 3;
-    HandleReply(reply, result);
-    return result;
-}
-
-int Service::GreetAndLogin()
-{
-    if (m_greeting == 1) {
-        int result = Greet();
-        if (result == -1)
-            return -1;
-    }
-    if (!m_mandatoryUpdate && m_user.load() != nullptr && m_greeting == 2 && m_login == 1)
-        return LoginExchange();
-    return 0;
 }
 
 bool Service::AnySyncPending() const

@@ -61,7 +61,8 @@ public:
     int32_t SubmitQuestion(int32_t userId, const char* text);
     // After the caller listed its own questions: ask again for answers.
     void WantAnswers();
-    // The address of a web page action; false when the action gives none.
+    // The address of a web page action; false when the action gives none
+    // (WebPages.cpp).
     bool WebPageUrl(int32_t action, std::string& url) const;
 
     // ---- state read by tests and the C layer
@@ -83,19 +84,21 @@ private:
         std::atomic<Candidate> state{Candidate::Idle};
     };
 
-    // threads and connection (Service.cpp)
+    // threads, the service loop and posted replies (Service.cpp)
     void ServiceLoop();
+    bool SleepUnlessStopping(int ms);
+    bool AnySyncPending() const;
+    void Post(MDP_Window window, uint32_t message, intptr_t wParam, intptr_t lParam) const;
+    void HandleReply(const Message& reply, int result);
+
+    // the transport (Connection.cpp)
     void ConnectWorkerLoop(ConnectWorker& worker);
     void Connect();
     void AbortCandidate(ConnectWorker& worker);
     void WaitIdle(ConnectWorker& worker);
     void DropTransport();
-    bool SleepUnlessStopping(int ms);
-    int GreetAndLogin();
-    int Greet();
-    bool AnySyncPending() const;
-    void Post(MDP_Window window, uint32_t message, intptr_t wParam, intptr_t lParam) const;
-    void HandleReply(const Message& reply, int result);
+    // Makes the TCP stream again (and the login on it); false when it fails.
+    bool ReopenStream(uint16_t requestId);
 
     // request/reply (Exchange.cpp)
     int Exchange(Message& request, Message& reply, Origin origin);
@@ -103,12 +106,12 @@ private:
     int CallerExchange(Message& request, Message& reply);
     // Fetches a transfer of the announced size, refused above limit.
     int FetchChunks(int32_t handle, int32_t size, size_t limit, std::vector<uint8_t>& out, Origin origin);
-    // Makes the TCP stream again (and the login on it); false when it fails.
-    bool ReopenStream(uint16_t requestId);
     void EndedLogin();
     void PrepareRequest(Message& request, uint16_t id) const;
 
-    // account (Account.cpp)
+    // greeting and account (Account.cpp)
+    int GreetAndLogin();
+    int Greet();
     int LoginExchange();
     static void FillCredentials(Message& request, const CS_UserRecord& user, std::string& digest);
 
@@ -127,6 +130,8 @@ private:
     int SyncNotices();
     int SyncNoticeOwner(int32_t owner);
     int SyncQuestions();
+
+    // uploads (Upload.cpp)
     int SendUploadChunks(int32_t handle, const void* info, FILE* file, int64_t total, MDP_Window window,
                          CS_UploadResult* result);
     void FillUploadResult(const Message& reply, CS_UploadResult* result) const;

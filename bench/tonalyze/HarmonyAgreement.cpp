@@ -2,7 +2,7 @@
 // arrangers wrote over folk tunes (a measurement, not a test). See
 // README.md beside this file for the data and the scoring rules.
 //
-// Usage: tonalyze_harmony [tunes.jsonl] [--tune ID] [--bars]
+// Usage: tonalyze_harmony [tunes.jsonl] [--tune ID] [--bars] [--half 0|1]
 // The file may also be named by MELODRIFT_HARMONY_DATA. Without the file the
 // program says so and exits 0: the data set lives outside the repository.
 #include <QByteArray>
@@ -312,11 +312,14 @@ int main(int argc, char** argv)
     std::string path;
     std::string only;
     bool showBars = false;
+    int half = -1;  // 0 or 1: only the tunes of even or odd index, to check a change on two disjoint halves
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--tune") == 0 && i + 1 < argc)
             only = argv[++i], showBars = true;
         else if (std::strcmp(argv[i], "--bars") == 0)
             showBars = true;
+        else if (std::strcmp(argv[i], "--half") == 0 && i + 1 < argc)
+            half = std::atoi(argv[++i]) != 0 ? 1 : 0;
         else
             path = argv[i];
     }
@@ -335,6 +338,7 @@ int main(int argc, char** argv)
     std::array<Tally, 4> metre{};
     Tally majorTunes, minorTunes;
     int unreadable = 0, refused = 0;
+    int index = -1;
     while (!file.atEnd()) {
         const QByteArray line = file.readLine().trimmed();
         if (line.isEmpty())
@@ -344,6 +348,9 @@ int main(int argc, char** argv)
             ++unreadable;
             continue;
         }
+        ++index;
+        if (half >= 0 && index % 2 != half)
+            continue;
         if (!only.empty() && t.id != only)
             continue;
         Tally one;

@@ -234,6 +234,20 @@ TEST_F(AbuseTest, FailedLoginsBackOffPerSourceAndPerAccount)
         << "another source is not held back for other accounts";
     std::this_thread::sleep_for(std::chrono::milliseconds(600));
     EXPECT_EQ(elsewhere.Code(tidelink::kLogin, {}, Credentials("alice", "secret")), 0) << "after the wait";
+
+    // Failures from sources that never read a reply (forgeable) do not lock
+    // out a source that has: the owner still gets in.
+    for (int i = 0; i < 4; ++i) {
+        Source forged("127.0.4." + std::to_string(i + 1), server->Port());
+        EXPECT_EQ(forged.Code(tidelink::kLogin, {}, Credentials("alice", "guess")), 32773);
+    }
+    Source fresh("127.0.4.99", server->Port());
+    EXPECT_EQ(fresh.Code(tidelink::kLogin, {}, Credentials("alice", "secret")), kServerFault);
+    Source owner("127.0.4.100", server->Port());
+    auto offer = owner.Ask(tidelink::kStyleData, {0, 3});
+    ASSERT_TRUE(offer && offer->code == 0);
+    ASSERT_EQ(owner.Code(tidelink::kFetchChunk, {offer->Int(0), 0}), 0);
+    EXPECT_EQ(owner.Code(tidelink::kLogin, {}, Credentials("alice", "secret")), 0);
 }
 
 TEST_F(AbuseTest, PasswordHashesDoNotHoldUpTheLoop)

@@ -35,6 +35,13 @@ constexpr int kFitWeight = 4;
 // fit counts a fifth more, so a secondary triad needs a clearly better fit.
 constexpr int kPrimaryLean = 20;
 
+// A phrase opens on the tonic (or on IV or III after the first section)
+// only when that chord fits its first bar: at least this percent of the
+// best candidate, lean included. A sectioner boundary a bar early, or a
+// phrase that starts on the dominant (re or ti on the downbeat), otherwise
+// got I against its melody.
+constexpr int kOpeningFit = 70;
+
 bool isPrimary(int function, bool minor)
 {
     if (minor)
@@ -91,11 +98,13 @@ std::vector<int> ChordSearch::solve(int j, int k, int sectionMode) const
         for (size_t c = 0; c < cands[t].size(); ++c) {
             const Candidate& m = cands[t][c];
             if (t == 0) {
-                score[t][c] = 4 * int64_t{m.percent};
-                if (m.function == (p.minor ? kVI : kI))
-                    score[t][c] += 400;
-                else if (j >= 2 && (m.function == kIV || m.function == kIII))
-                    score[t][c] += 320;
+                score[t][c] = kFitWeight * int64_t{m.percent};
+                if (m.percent >= kOpeningFit) {
+                    if (m.function == (p.minor ? kVI : kI))
+                        score[t][c] += 400;
+                    else if (j >= 2 && (m.function == kIV || m.function == kIII))
+                        score[t][c] += 320;
+                }
                 continue;
             }
             for (size_t h = 0; h < cands[t - 1].size(); ++h) {

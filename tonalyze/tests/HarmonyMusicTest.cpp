@@ -108,7 +108,13 @@ INSTANTIATE_TEST_SUITE_P(
         MusicCase{"NoteHeldOverTwoBars",
                   "E4:1 D4:1 C4:1 D4:1 E4:1 E4:1 E4:2 D4:1 D4:1 D4:2 G4:8 E4:1 D4:1 C4:1 D4:1 E4:1 E4:1 E4:1 C4:1 "
                   "D4:1 D4:1 E4:1 D4:1 C4:4",
-                  0, 0, {"*", "*", "*", "C|G|Em", "C|G|Em", "*", "*", "*", "C"}, 0}),
+                  0, 0, {"*", "*", "*", "C|G|Em", "C|G|Em", "*", "*", "*", "C"}, 0},
+        // The second phrase opens on re held two beats over sol, then ti and
+        // re: a dominant opening, not the tonic a phrase usually starts on.
+        MusicCase{"PhraseOpeningOnTheDominantIn34",
+                  "C4:2 E4:1 G4:2 E4:1 F4:2 A4:1 G4:3 E4:2 C4:1 D4:2 B3:1 D4:2 B3:1 C4:3 "
+                  "D4:2 G4:1 B3:2 D4:1 C4:2 E4:1 G4:3 A4:2 F4:1 E4:2 G4:1 D4:2 B3:1 C4:3",
+                  1, 0, {"*", "*", "*", "*", "*", "*", "*", "C", "G", "G", "*", "*", "*", "*", "G", "C"}, 0}),
     [](const auto& tc) { return std::string(tc.param.name); });
 
 }  // namespace

@@ -326,7 +326,12 @@ void THelpForm::ShowSentence()
 
 void THelpForm::RefreshView() { m_view->ShowEntries(CurrentTab(), FetchHelpEntries(CurrentTab(), UserId()), false); }
 
-void THelpForm::NoticeCountChanged(int count, int which) { SetNoticeCount(count, which); }
+void THelpForm::NoticeCountChanged(int count, int which)
+{
+    // The personal count follows a login: its tab comes with it.
+    m_tabButtons[kTabUserNotices]->setVisible(m_session.song.Flag(kFlagLoggedIn));
+    SetNoticeCount(count, which);
+}
 
 void THelpForm::SetNoticeCount(int count, int which)
 {

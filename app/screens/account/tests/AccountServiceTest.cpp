@@ -30,6 +30,7 @@
 #include "RegisterScreens.h"
 #include "ScreenRegistry.h"
 #include "ServiceHarness.h"
+#include "UrlCatcher.h"
 #include "SettingsStore.h"
 #include "THelpForm.h"
 #include "TLoginArea.h"
@@ -204,6 +205,7 @@ protected:
     QStringList m_messages;
     std::vector<DialogAnswer> m_answers;
     int m_dialogs = 0;
+    test::TUrlCatcher m_browser;
 };
 
 } // namespace
@@ -515,10 +517,15 @@ TEST_F(AccountServiceTest, ANewerVersionOpensTheUpdateDialogAndAForcedOneClosesT
         EXPECT_EQ(update.m_lbUpdateMsg->item(2)->text(), QStringLiteral("新的风格"));
         EXPECT_EQ(update.m_lbDownloadMsg->text(), QStringLiteral("新的版本已发布,建议立即更新。"));
         Save(update, QStringLiteral("update"));
-        update.reject();
+        update.Download();
+        EXPECT_EQ(update.result(), QDialog::Accepted);
     });
     StartProgram();
     ASSERT_TRUE(test::WaitUntil([&shown] { return shown; })) << "no update dialog";
+    ASSERT_EQ(m_browser.urls.size(), 1);
+    EXPECT_EQ(m_browser.urls[0].toString(),
+              QStringLiteral("http://127.0.0.1/index.php/Software?tpl=show&id=2&os=pc"))
+        << "the download page";
     EXPECT_FALSE(m_session.song.Flag(kFlagForcedUpdate));
     EXPECT_TRUE(m_form->LoginArea().m_btnLogin->isVisible());
     StopProgram();
@@ -610,12 +617,15 @@ TEST_F(AccountServiceTest, PersonalNoticesShowTheirSentenceAndALongListScrolls)
     StartProgram();
     auto* help = dynamic_cast<THelpForm*>(m_form->Page(kHelpPage));
     ASSERT_NE(help, nullptr);
+    m_form->HelpCommand();
+    ASSERT_TRUE(test::WaitUntil([this] { return m_form->CurrentPage() == kHelpPage; }));
+    EXPECT_FALSE(help->m_tabButtons[kTabUserNotices]->isVisible()) << "no personal messages without a user";
+
+    // Logging in from the help page brings the personal tab and its badge.
     AnswerLogin("mei", "secret1");
     ASSERT_EQ(m_form->HandleMessage(UM_LOGIN, 1, 0), 1);
     ASSERT_TRUE(test::WaitUntil([this] { return m_form->PersonalCount() == 1 && m_form->NoticeCount() == 12; }));
-
-    m_form->HelpCommand();
-    ASSERT_TRUE(test::WaitUntil([this] { return m_form->CurrentPage() == kHelpPage; }));
+    EXPECT_TRUE(help->m_tabButtons[kTabUserNotices]->isVisible());
     EXPECT_TRUE(help->m_pbUserNoticeNum->isVisible());
     EXPECT_TRUE(help->m_pbPublicNoticeNum->isVisible());
     EXPECT_EQ(help->NoticeCount(-1), 13);
@@ -626,6 +636,10 @@ TEST_F(AccountServiceTest, PersonalNoticesShowTheirSentenceAndALongListScrolls)
     ASSERT_FALSE(help->m_panelShow->Lines().empty());
     EXPECT_EQ(help->m_panelShow->Lines()[0].text, QStringLiteral("歌曲已通过审核"));
     Save(*m_form, QStringLiteral("help-personal"));
+    QTest::mouseClick(help->m_lblMsgURL, Qt::LeftButton);
+    ASSERT_EQ(m_browser.urls.size(), 1);
+    EXPECT_TRUE(m_browser.urls[0].toString().contains(QStringLiteral("checkLoginUser?username=mei&")));
+    EXPECT_TRUE(m_browser.urls[0].toString().endsWith(QStringLiteral("&action=3"))) << "the personal space";
     // The service reports the personal message read: the sentence goes.
     help->SetNoticeCount(0, 1);
     EXPECT_FALSE(help->m_lblMsgURL->isVisible());

@@ -264,18 +264,17 @@ int TBasePanel::StageOfBar(int bar) const
     return melodrift::StageOfBar(Model(), bar);
 }
 
-bool TBasePanel::Split(int bar, int offset, bool preview)
+bool TBasePanel::StageTool(int candidate, int& previewed, bool preview, bool (*apply)(TSongModel&, int))
 {
-    const int point = bar < 0 ? -1 : SplitPoint(Model(), bar, offset);
     if (preview) {
-        if (point != m_splitPreview) {
-            m_splitPreview = point;
+        if (candidate != previewed) {
+            previewed = candidate;
             update();
         }
-        return point >= 0;
+        return candidate >= 0;
     }
-    m_splitPreview = -1;
-    if (point < 0 || !ApplySplit(Model(), point)) {
+    previewed = -1;
+    if (candidate < 0 || !apply(Model(), candidate)) {
         update();
         return false;
     }
@@ -285,25 +284,14 @@ bool TBasePanel::Split(int bar, int offset, bool preview)
     return true;
 }
 
+bool TBasePanel::Split(int bar, int offset, bool preview)
+{
+    return StageTool(bar < 0 ? -1 : SplitPoint(Model(), bar, offset), m_splitPreview, preview, ApplySplit);
+}
+
 bool TBasePanel::Merge(int bar, int offset, bool preview)
 {
-    const int boundary = bar < 0 ? -1 : MergeBoundary(Model(), bar, offset);
-    if (preview) {
-        if (boundary != m_mergePreview) {
-            m_mergePreview = boundary;
-            update();
-        }
-        return boundary >= 0;
-    }
-    m_mergePreview = -1;
-    if (boundary < 0 || !ApplyMerge(Model(), boundary)) {
-        update();
-        return false;
-    }
-    RebuildMarkers();
-    update();
-    Notify(kChangeStageCount | kChangeStageBounds);
-    return true;
+    return StageTool(bar < 0 ? -1 : MergeBoundary(Model(), bar, offset), m_mergePreview, preview, ApplyMerge);
 }
 
 bool TBasePanel::DropMarker(int stage, int bar)

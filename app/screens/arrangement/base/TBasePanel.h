@@ -68,6 +68,8 @@ private:
     friend class TStageMarker;
     void Notify(int mask);
     void RebuildMarkers();
+    // Split and merge: preview the candidate, or apply it and report.
+    bool StageTool(int candidate, int& previewed, bool preview, bool (*apply)(TSongModel&, int));
     TSongModel& Model() const { return *Song(); }
 
     TMelodyBackup m_backup;

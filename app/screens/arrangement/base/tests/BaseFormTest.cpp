@@ -24,6 +24,7 @@
 #include "TBasePanel.h"
 #include "TMessageForm.h"
 #include "TPNGButton.h"
+#include <QLabel>
 
 using namespace melodrift;
 
@@ -322,4 +323,55 @@ TEST_F(BaseScreen, PlayFollowsTheClockAndStopsAtTheEnd)
     EXPECT_FALSE(form.Playing()) << "the end of the song stops playback";
     EXPECT_TRUE(form.m_btnPlay->isVisible());
     EXPECT_EQ(form.View()->Layout().CursorBar(), 0) << "back to the start position";
+}
+
+namespace {
+int32_t ComposerRefuses(int32_t, int32_t*, uint8_t*, int32_t*, SM_Section*, int32_t*, SM_Chord*, int32_t*, SM_Fill*,
+                        int32_t)
+{
+    return -1;
+}
+} // namespace
+
+TEST_F(BaseScreen, AnEditTheComposerRefusesKeepsThePreviousAccompanimentPlaying)
+{
+    LoadSampleTake();
+    TSongModel& song = m_session.song;
+    TBaseForm& form = Form();
+    form.EnterStep();
+    form.WaitForCompose();
+    form.Play();
+    ASSERT_TRUE(form.Playing());
+    form.PressContent(1, 10);
+    form.ClickDegree(form.PressedDegree() == 4 ? 3 : 4);
+    const auto realCompose = Engines().sm.SM_BaseCompose;
+    Engines().sm.SM_BaseCompose = ComposerRefuses;
+    const int loads = g_loads;
+    m_messages.clear();
+    form.Generate(true);
+    form.WaitForCompose();
+    Engines().sm.SM_BaseCompose = realCompose;
+    EXPECT_EQ(m_messages, QStringList{QStringLiteral("自动编曲失败！")});
+    EXPECT_TRUE(form.Playing()) << "what was playing goes on";
+    EXPECT_EQ(g_loads, loads) << "nothing new was handed to the engine";
+    EXPECT_TRUE(form.m_btnReload->Enabled()) << "the edit stays pending";
+    form.Stop();
+    (void)song;
+}
+
+TEST_F(BaseScreen, AStyleThatLeftTheLibraryFallsBackWithAMessage)
+{
+    LoadSampleTake();
+    TSongModel& song = m_session.song;
+    song.styleId = 987654;
+    song.styleFileName = "Gone";
+    TBaseForm& form = Form();
+    form.EnterStep();
+    form.WaitForCompose();
+    ASSERT_EQ(m_messages.size(), 1);
+    EXPECT_TRUE(m_messages[0].contains(QStringLiteral("Gone"))) << m_messages[0].toStdString();
+    EXPECT_NE(song.styleId, 987654);
+    EXPECT_TRUE(Engines().sm.SM_CheckStyle(song.styleId));
+    EXPECT_TRUE(song.Flag(kFlagBaseAccompaniment)) << "composed in the fallback style";
+    EXPECT_EQ(form.m_lblStyleName->text(), QString::fromUtf8(song.styleFileName.c_str()));
 }

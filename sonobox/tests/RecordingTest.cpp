@@ -45,6 +45,7 @@ TEST_F(Recording, SungTakeIsRecognisedAndReported)
     auto stopped = m_log.WaitFor(UM_ENGINE_STOPPED);
     ASSERT_TRUE(stopped);
     EXPECT_EQ(stopped->window, Screen());
+    EXPECT_EQ(stopped->wParam, 0); // the end of the material, not a lost device
     auto recognised = m_log.WaitFor(UM_TAKE_RECOGNISED);
     ASSERT_TRUE(recognised);
     int notes = static_cast<int>(recognised->wParam & 0xFFFF);
@@ -147,6 +148,28 @@ TEST_F(Recording, ATakeWithoutBarsKeepsThePreviousMelody)
         EXPECT_EQ(keyNow, key);
         EXPECT_NEAR(MM_GetStreamLength(2), takeMs, 1);
     }
+}
+
+TEST_F(Recording, ADeviceLostMidTakeIsSaidAndWhatCameIsKept)
+{
+    // Count-in bar and a bar of rest, then three bars; the device goes after
+    // the first two sung bars (9.6 s at 100 bpm in 4/4).
+    WriteWav(Path("take.wav"), SingMelody(kScaleSong, 100, 8));
+    ::setenv("MELODRIFT_AUDIO", ("file:" + Path("take.wav") + ";lost=9600").c_str(), 1);
+    ASSERT_EQ(MM_Record(Screen(), 0, -1, -1, 0), 0);
+    auto stopped = m_log.WaitFor(UM_ENGINE_STOPPED);
+    ASSERT_TRUE(stopped);
+    EXPECT_EQ(stopped->wParam, MM_STOPPED_DEVICE_LOST);
+    auto recognised = m_log.WaitFor(UM_TAKE_RECOGNISED);
+    ASSERT_TRUE(recognised);
+    const int bars = static_cast<int>((recognised->lParam >> 16) & 0xFFFF);
+    EXPECT_GE(bars, 1);
+    EXPECT_LE(bars, 2);
+    const std::vector<int> sung = EngineMelody();
+    const std::vector<int> all = Pitched(kScaleSong);
+    ASSERT_GE(sung.size(), 4u);
+    ASSERT_LT(sung.size(), all.size());
+    EXPECT_TRUE(std::equal(sung.begin(), sung.end(), all.begin())) << "the notes sung before the loss";
 }
 
 TEST_F(Recording, StopEndsATakeEarlyAndStillRecognisesIt)

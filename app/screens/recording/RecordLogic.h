@@ -31,6 +31,8 @@ QString RecordFailureMessage(int code);
 bool RecordFailureForgetsDevice(int code);
 QString RecognisedInformation(int notes, int bars);
 constexpr const char* kInvalidTakeMessage = "无效的音频输入\n请调整话筒音量后重新录音！";
+// The engine lost the device mid-take; what came before is analysed as after a stop.
+constexpr const char* kDeviceLostMessage = "录音设备已断开，录音已停止。";
 // Lit segments of the input meter for a packed peak level (-1 counts as 0).
 int MeterSegments(int32_t level);
 // The vertical line of a level around a centre: (top, bottom), or nothing.

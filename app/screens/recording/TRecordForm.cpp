@@ -203,7 +203,13 @@ intptr_t TRecordForm::HandleMessage(uint32_t message, intptr_t wParam, intptr_t 
 {
     switch (message) {
     case UM_CLOCK_TICK: ClockTick(); return 1;
-    case UM_ENGINE_STOPPED: Stop(false); return 1;
+    case UM_ENGINE_STOPPED: {
+        const bool lost = wParam == MM_STOPPED_DEVICE_LOST && m_take.running && m_take.recording;
+        Stop(false);
+        if (lost)
+            ShowMessageBox(QString::fromUtf8(kDeviceLostMessage), 16);
+        return 1;
+    }
     case UM_TAKE_RECOGNISED: TakeRecognised(wParam, lParam); return 1;
     case UM_RECORD_VOLUME: RecordVolumeFromEngine(static_cast<int>(wParam)); return 1;
     default: return 0;

@@ -325,6 +325,27 @@ TEST_F(RecordFormTest, TakesStoppedAtOnceKeepTheMelodyBarsAndSong)
     }
 }
 
+TEST_F(RecordFormTest, AMicrophoneLostMidTakeIsSaidAndTheSungBarsAreKept)
+{
+    // The count-in bar and three sung bars (2 s a bar), then the device goes.
+    UseMicrophone("take.wav", ";lost=8000");
+    TRecordForm* record = OpenRecordPage();
+    ASSERT_NE(record, nullptr);
+    record->Record();
+    ASSERT_TRUE(record->Recording());
+    ASSERT_TRUE(WaitForTake(*record));
+    ASSERT_EQ(m_shown.size(), 2u);
+    EXPECT_EQ(m_shown[0].text, QString::fromUtf8(kDeviceLostMessage));
+    EXPECT_EQ(m_shown[0].flags, 16);
+    EXPECT_TRUE(m_shown[1].text.startsWith(QStringLiteral("可识别音符数："))) << m_shown[1].text.toStdString();
+    const TSongModel& song = m_session.song;
+    EXPECT_TRUE(song.Flag(kFlagMelody));
+    EXPECT_GE(song.bars.size(), 2u);
+    EXPECT_LT(song.bars.size(), 7u);
+    EXPECT_FALSE(record->Recording());
+    EXPECT_TRUE(record->m_btnRecord->Enabled());
+}
+
 TEST_F(RecordFormTest, LeavingWhileRecordingStopsAndStaysOnTheNewPage)
 {
     TRecordForm* record = OpenRecordPage();

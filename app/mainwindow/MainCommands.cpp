@@ -40,7 +40,7 @@ bool TMainForm::AskToSave()
 {
     if (!NeedsSaveQuestion(m_session.song))
         return true;
-    switch (ShowMessageBox(QStringLiteral("是否保存当前工程？"), 35)) {
+    switch (ShowMessageBox(QStringLiteral("是否保存当前工程？"), kMessageQuestion)) {
     case kResultYes: SaveProjectCommand(false); return true;
     case kResultNo: return true;
     default: return false;
@@ -112,7 +112,7 @@ void TMainForm::OpenFile(const QString& path)
     if (ProjectOpened(result)) {
         AfterOpen(false);
     } else {
-        ShowMessageBox(QString::fromUtf8(ProjectResultMessage(result)), 16);
+        ShowMessageBox(QString::fromUtf8(ProjectResultMessage(result)), kMessageError);
         RemoveRecentProject(m_session.app, path.toStdString());
         RefillRecentMenu();
         NewProjectBody();
@@ -125,7 +125,7 @@ void TMainForm::AfterOpen(bool restored)
     TSongModel& song = m_session.song;
     song.ResetUploadInfo();
     if (!ChooseTimbreLibrary(song, song.timbreLibraryName) && !song.fonts.empty())
-        ShowMessageBox(QString::fromUtf8(kTimbreLibraryMissingMessage), 64);
+        ShowMessageBox(QString::fromUtf8(kTimbreLibraryMissingMessage), kMessageInformation);
     SetCaption(CaptionFor(song.projectPath));
     if (!restored)
         AddRecentProject(m_session.app, song.projectPath);
@@ -165,7 +165,7 @@ void TMainForm::SaveProjectCommand(bool saveAs)
     op.path = path.toStdString();
     TProgressRunner runner(QStringLiteral("正在保存工程"), this);
     if (runner.Run(std::move(op)) == 1) {
-        ShowMessageBox(QStringLiteral("工程文件保存成功。"), 64);
+        ShowMessageBox(QStringLiteral("工程文件保存成功。"), kMessageInformation);
         SetCaption(CaptionFor(song.projectPath));
         AddRecentProject(m_session.app, song.projectPath);
         WriteSettings();
@@ -208,7 +208,7 @@ void TMainForm::RestoreAutoSave()
         TMessageForm* form = MessageForm();
         if (form)
             form->SetYesNoCaptions(QStringLiteral("恢复工程"), QStringLiteral("放弃恢复工程"));
-        const int answer = ShowMessageBox(QStringLiteral("将恢复上次未保存的工程。\n是否恢复工程?"), 36);
+        const int answer = ShowMessageBox(QStringLiteral("将恢复上次未保存的工程。\n是否恢复工程?"), kMessageQuestionYesNo);
         if (form)
             form->SetYesNoCaptions({}, {});
         if (answer == kResultYes) {
@@ -221,7 +221,7 @@ void TMainForm::RestoreAutoSave()
                 if (projectPath.empty())
                     SetSaveItemsEnabled(true);
             } else {
-                ShowMessageBox(QStringLiteral("恢复工程无效"), 16);
+                ShowMessageBox(QStringLiteral("恢复工程无效"), kMessageError);
                 NewProjectBody();
             }
         } else {

@@ -25,7 +25,7 @@ bool TMainForm::InitialiseEngines(const QString& commandLineFile)
     const StepResult engine = InitialiseEngine(m_session, m_settings, self, appDir);
     m_enginesStarted = true;
     if (!engine.ok) {
-        ShowMessageBox(QString::fromUtf8(engine.message), 16);
+        ShowMessageBox(QString::fromUtf8(engine.message), kMessageError);
         return false;
     }
     m_running = true;
@@ -33,7 +33,7 @@ bool TMainForm::InitialiseEngines(const QString& commandLineFile)
     RefillRecentMenu();
     const StepResult service = StartOnlineService(m_session, m_settings, self, appDir);
     if (!service.ok) {
-        ShowMessageBox(QString::fromUtf8(service.message), 16);
+        ShowMessageBox(QString::fromUtf8(service.message), kMessageError);
         m_login->m_btnLogin->hide();
     } else if (m_session.loggingIn) {
         ShowLoggingIn();
@@ -92,13 +92,13 @@ intptr_t TMainForm::HandleMessage(uint32_t message, intptr_t wParam, intptr_t lP
                                                       QStringLiteral("Help/MelodriftManual.html")));
         return 1;
     case UM_ABOUT:
-        ShowMessageBox(QStringLiteral("Melodrift %1").arg(QString::fromStdString(m_session.version)), 64);
+        ShowMessageBox(QStringLiteral("Melodrift %1").arg(QString::fromStdString(m_session.version)), kMessageInformation);
         return 1;
     case UM_LOGIN:
     case UM_EXPORT_SONG:
     case UM_MORE_SOFTWARE:
         // Their dialogs belong to screens that are not built yet.
-        ShowMessageBox(QStringLiteral("此功能尚未完成。"), 64);
+        ShowMessageBox(QStringLiteral("此功能尚未完成。"), kMessageInformation);
         return 1;
     default: return 0;   // UM_SERVICE_FAILED and anything unknown
     }
@@ -158,7 +158,7 @@ bool TMainForm::EnsureBaseAccompaniment()
     // What the base screen's "generate" does, until that screen is built.
     if (BaseCompose(song))
         return true;
-    ShowMessageBox(QStringLiteral("自动编曲失败！"), 16);
+    ShowMessageBox(QStringLiteral("自动编曲失败！"), kMessageError);
     return false;
 }
 

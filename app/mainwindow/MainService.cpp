@@ -20,7 +20,7 @@ namespace melodrift {
 
 void TMainForm::ShowServiceError(const QString& failure, int code)
 {
-    ShowMessageBox(ServiceErrorText(failure, code), 16);
+    ShowMessageBox(ServiceErrorText(failure, code), kMessageError);
 }
 
 void TMainForm::ShowLoggingIn() { m_login->ShowLoggingIn(); }
@@ -87,7 +87,7 @@ void TMainForm::ServiceEvent(intptr_t wParam, intptr_t lParam)
         if (showUpdateDialog)
             showUpdateDialog();
         else
-            ShowMessageBox(NewVersionMessage(m_session.song.Flag(kFlagForcedUpdate)), 64);
+            ShowMessageBox(NewVersionMessage(m_session.song.Flag(kFlagForcedUpdate)), kMessageInformation);
         break;
     case ServiceEventAction::kIgnored: break;
     }

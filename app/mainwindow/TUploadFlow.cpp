@@ -96,7 +96,7 @@ void TUploadFlow::Run()
         QString songName;
         const bool ok = m_form.askUploadDetails
                             ? m_form.askUploadDetails(block, songName)
-                            : (ShowMessageBox(QStringLiteral("此功能尚未完成。"), 64), false);
+                            : (ShowMessageBox(QStringLiteral("此功能尚未完成。"), kMessageInformation), false);
         if (!ok)
             break;
         if (!song.Flag(kFlagExported)) {

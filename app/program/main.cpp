@@ -109,7 +109,7 @@ int Run(QApplication& app, const QString& file)
     if (binding != 0) {
         splash.reset();
         UnbindEngineLibraries();
-        ShowMessageBox(QString::fromUtf8(BindingFailureMessage(binding)), 16);
+        ShowMessageBox(QString::fromUtf8(BindingFailureMessage(binding)), kMessageError);
         SetMessageForm(nullptr);
         return 0;
     }

@@ -142,20 +142,20 @@ void TMessageForm::Arrange(int flags)
                        static_cast<QWidget*>(m_btnCancel)})
         w->hide();
     QLabel* icon = nullptr;
-    switch (flags & 0xF0) {
-    case 0x10: icon = m_iconError; break;
-    case 0x20: icon = m_iconQuestion; break;
-    case 0x40: icon = m_iconInformation; break;
+    switch (flags & kMessageIconMask) {
+    case kMessageIconError: icon = m_iconError; break;
+    case kMessageIconQuestion: icon = m_iconQuestion; break;
+    case kMessageIconInformation: icon = m_iconInformation; break;
     default: break;
     }
     if (icon)
         icon->show();
 
     std::vector<TPNGButton*> buttons;
-    switch (flags & 0x0F) {
-    case 1: buttons = {m_btnOk, m_btnCancel}; break;
-    case 3: buttons = {m_btnYes, m_btnNo, m_btnCancel}; break;
-    case 4: buttons = {m_btnYes, m_btnNo}; break;
+    switch (flags & kMessageButtonMask) {
+    case kMessageOkCancel: buttons = {m_btnOk, m_btnCancel}; break;
+    case kMessageYesNoCancel: buttons = {m_btnYes, m_btnNo, m_btnCancel}; break;
+    case kMessageYesNo: buttons = {m_btnYes, m_btnNo}; break;
     default: buttons = {m_btnOk}; break;
     }
     const std::vector<int> lefts = MessageButtonLefts(kWidth, kButtonW, static_cast<int>(buttons.size()));
@@ -165,10 +165,10 @@ void TMessageForm::Arrange(int flags)
         buttons[i]->show();
     }
 
-    const int check = flags & 0x0F00;
-    if (check == 0x100)
+    const int check = flags & kMessageCheckMask;
+    if (check == kMessageCheckOn)
         m_checked = true;
-    else if (check == 0x200)
+    else if (check == kMessageCheckOff)
         m_checked = false;
     m_pbCheck->setVisible(check != 0);
     m_lblCheckMessage->setVisible(check != 0);

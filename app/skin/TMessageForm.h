@@ -1,9 +1,10 @@
 #pragma once
 
-// The one modal message box of the program. Flags and results read like the
-// platform's message box: 0x10/0x20/0x40 icon, 0/1/3/4 buttons, 0x100/0x200
-// the "do not show again" check box; results 1 OK, 2 Cancel, 6 Yes, 7 No,
-// -1 when a message is already up.
+// The one modal message box of the program. Flags and results keep the
+// platform message box's values (scripted replies and logs carry them as
+// numbers): an icon, a button set and the "do not show again" check box
+// combine by |; results are 1 OK, 2 Cancel, 6 Yes, 7 No, -1 when a message
+// is already up.
 
 #include <QDialog>
 #include <functional>
@@ -14,6 +15,28 @@ class QLabel;
 namespace melodrift {
 
 class TPNGButton;
+
+enum MessageFlags : int {
+    kMessageOk = 0x00,
+    kMessageOkCancel = 0x01,
+    kMessageYesNoCancel = 0x03,
+    kMessageYesNo = 0x04,
+    kMessageIconError = 0x10,
+    kMessageIconQuestion = 0x20,
+    kMessageIconInformation = 0x40,
+    kMessageCheckOn = 0x100, // check box shown, ticked
+    kMessageCheckOff = 0x200, // check box shown, clear
+
+    // The combinations the program uses.
+    kMessageError = kMessageIconError | kMessageOk, // 16
+    kMessageQuestionOkCancel = kMessageIconQuestion | kMessageOkCancel, // 33
+    kMessageQuestion = kMessageIconQuestion | kMessageYesNoCancel, // 35
+    kMessageQuestionYesNo = kMessageIconQuestion | kMessageYesNo, // 36
+    kMessageInformation = kMessageIconInformation | kMessageOk, // 64
+};
+constexpr int kMessageIconMask = 0xF0;
+constexpr int kMessageButtonMask = 0x0F;
+constexpr int kMessageCheckMask = 0x0F00;
 
 enum MessageResult : int { kResultRefused = -1, kResultOk = 1, kResultCancel = 2, kResultYes = 6, kResultNo = 7 };
 

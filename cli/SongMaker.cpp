@@ -10,6 +10,8 @@
 #include "PlaybackClock.h"
 #include "ProgressDisplay.h"
 #include "ProjectFile.h"
+#include "TimbreLibraries.h"
+#include "AppSession.h"
 
 namespace melodrift::cli {
 
@@ -155,6 +157,10 @@ void SongMaker::Export(const std::string& path, OutputKind kind)
     int32_t result = 0;
     BeginExport(path);
     if (kind == OutputKind::Project) {
+        // The program warns about a project that names no timbre library;
+        // name the one the engine plays with.
+        if (m_song.timbreLibraryName.empty() && BuildTimbreLibraryList(m_song, ApplicationDirectory() + "Fonts/") > 0)
+            ChooseTimbreLibrary(m_song, "");
         ok = SaveProject(m_song, path, m_engine.Window());
     } else {
         const int32_t type = kind == OutputKind::Mp3 ? MM_FILE_MP3 : kind == OutputKind::Wav ? MM_FILE_WAV : MM_FILE_MIDI;

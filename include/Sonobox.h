@@ -44,10 +44,13 @@ extern "C" {
 /* ---- Messages the engine posts ----------------------------------------- */
 
 /* Posted to the window of MM_Play / MM_Record when playing or recording ends
- * by itself (end of the material, end of a demo, device lost). wParam 0. */
+ * by itself (end of the material, end of a demo, device lost). wParam 0, or
+ * MM_STOPPED_DEVICE_LOST when the device stopped delivering; a take is then
+ * kept and analysed as far as it came, as after MM_Stop. */
 #ifndef UM_ENGINE_STOPPED
 #define UM_ENGINE_STOPPED 0x0501
 #endif
+#define MM_STOPPED_DEVICE_LOST 1
 /* Posted to the window of MM_Record when a take has been analysed.
  * wParam: recognised notes (low 16 bits) | latency in ms (high 16 bits).
  * lParam: lead-in bars (low 16 bits) | valid bars (high 16 bits). */

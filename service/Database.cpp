@@ -394,8 +394,9 @@ Versions Database::GetVersions()
             out[3] = uint16_t(d);
         }
     };
-    parse(Meta("version_current", "1.0.0.0"), v.current);
-    parse(Meta("version_minimum", "1.0.0.0"), v.minimum);
+    // Until the admin announces versions, no client is asked to update.
+    parse(Meta("version_current", "0.0.0.0"), v.current);
+    parse(Meta("version_minimum", "0.0.0.0"), v.minimum);
     v.text = Meta("version_text", "");
     return v;
 }

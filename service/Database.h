@@ -45,8 +45,8 @@ struct QuestionRow {
 };
 
 struct Versions {
-    uint16_t current[4] = {1, 0, 0, 0};
-    uint16_t minimum[4] = {1, 0, 0, 0};
+    uint16_t current[4] = {0, 0, 0, 0};
+    uint16_t minimum[4] = {0, 0, 0, 0};
     std::string text;
 };
 

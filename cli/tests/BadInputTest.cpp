@@ -5,6 +5,8 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <string>
 
 #include "CliRunner.h"
 #include "SungTake.h"
@@ -128,6 +130,12 @@ TEST_F(BadInput, ProjectsThatCannotBeOpened)
     const RunResult made = RunCli(Expand({"compose", "@good.wav", "--tempo", "100", "--metre", "4/4", "--style",
                                           "2001", "-o", "@whole.cpj"}));
     ASSERT_EQ(made.exitCode, 0) << made.err;
+    {
+        // The desktop program must find the timbre library the project names.
+        std::ifstream in(m_dir.File("whole.cpj"), std::ios::binary);
+        const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        EXPECT_NE(bytes.find("Pop default.sf2"), std::string::npos) << "the project names no timbre library";
+    }
     const auto size = fs::file_size(m_dir.File("whole.cpj"));
     fs::copy_file(m_dir.File("whole.cpj"), m_dir.File("cut.cpj"));
     fs::resize_file(m_dir.File("cut.cpj"), size / 2);

@@ -163,6 +163,11 @@ TEST_F(DispatcherTest, PersonalNoticesAndQuestionsNeedTheirOwner)
     EXPECT_GT(mine.Int(2), 0);
 }
 
+TEST_F(DispatcherTest, FreshServiceAsksNoClientToUpdate)
+{
+    EXPECT_EQ(Ask("p", tidelink::kGreeting, {1, 0}).code, 0) << "version 0.1 told to update";
+}
+
 TEST_F(DispatcherTest, GreetingComparesVersions)
 {
     Versions v;

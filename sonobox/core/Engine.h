@@ -102,7 +102,8 @@ private:
     int StartRun(std::unique_ptr<Run> run, std::shared_ptr<PlaybackProgram> program, bool forCapture);
     void StopRunLocked(bool commit);
     void Worker(Run* run);
-    void FinishNaturally(Run* run);
+    // deviceLost: the device stopped delivering, said in UM_ENGINE_STOPPED.
+    void FinishNaturally(Run* run, bool deviceLost);
     std::shared_ptr<PlaybackProgram> RecordProgram(const Run& run, std::int64_t countIn) const;
     void CommitRecording(Run& run);
     void CommitMelodyTake(Run& run, MonoBuffer captured);

@@ -1,5 +1,9 @@
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <unistd.h>
 
 #include "Engine.h"
 #include "EngineRun.h"
@@ -39,6 +43,39 @@ void Overwrite(MonoBuffer& target, const MonoBuffer& captured, std::int64_t orig
 
 } // namespace
 
+MelodySnapshot::MelodySnapshot(PitchloreLibrary& recogniser, std::shared_ptr<const MonoBuffer> oldTake,
+                               std::shared_ptr<const MonoBuffer> oldVoice,
+                               std::vector<std::pair<double, double>> oldSegments)
+    : take(std::move(oldTake)), voice(std::move(oldVoice)), segments(std::move(oldSegments)), m_recogniser(recogniser)
+{
+    if (!m_recogniser.Ready())
+        return;
+    std::error_code ec;
+    std::string path = (std::filesystem::temp_directory_path(ec) / "melodrift-melody-XXXXXX").string();
+    if (ec)
+        return;
+    int fd = mkstemp(path.data());
+    if (fd < 0)
+        return;
+    close(fd);
+    // The recogniser appends its block to an existing (here empty) file.
+    if (m_recogniser.SaveProject(path.c_str()) > 0)
+        m_path = std::move(path);
+    else
+        std::remove(path.c_str());
+}
+
+MelodySnapshot::~MelodySnapshot()
+{
+    if (!m_path.empty())
+        std::remove(m_path.c_str());
+}
+
+bool MelodySnapshot::RestoreRecogniser() const
+{
+    return Valid() && m_recogniser.LoadProject(m_path.c_str(), 0, 0) > 0;
+}
+
 int Engine::Record(MDP_Window window, double start, double punchIn, double punchOut, int mode)
 {
     std::lock_guard<std::recursive_mutex> guard(m_lock);
@@ -62,6 +99,14 @@ int Engine::Record(MDP_Window window, double start, double punchIn, double punch
         run->partial = true;
     else
         run->partial = take && !take->empty() && (start > 0 || run->punchIn >= 0 || run->punchOut >= 0);
+
+    // A melody take that yields no bars (silence, cancelled in the count-in)
+    // must not cost the melody that was there.
+    if (mode != MM_RECORD_FINAL && m_haveMelody) {
+        run->previous = std::make_unique<MelodySnapshot>(*m_recogniser, take, m_voices[kStreamVoice], m_segments);
+        if (!run->previous->Valid())
+            run->previous.reset();
+    }
 
     std::int64_t countIn = 0;
     if (mode != MM_RECORD_FINAL && !run->partial)
@@ -149,6 +194,14 @@ void Engine::CommitMelodyTake(Run& run, MonoBuffer captured)
         recognition = run.analyser->Finish(captured.data() + skip, captured.size() - skip);
     } else {
         recognition = Recognise(take);
+    }
+    if (recognition.barCount <= 0 && run.previous && run.previous->RestoreRecogniser()) {
+        m_voices[kStreamMelodyTake] = run.previous->take;
+        m_voices[kStreamVoice] = run.previous->voice;
+        m_segments = run.previous->segments;
+        m_haveMelody = true;
+        PostTakeRecognised(run.window, recognition, run.latencyMs);
+        return;
     }
     // The melody's first bar becomes the take's first bar.
     auto trim = static_cast<std::size_t>(

@@ -2,6 +2,9 @@
 
 #include <atomic>
 #include <memory>
+#include <string>
+#include <utility>
+#include <vector>
 #include <thread>
 
 #include "AudioDevice.h"
@@ -13,6 +16,29 @@ namespace melodrift::sonobox {
 
 // One run of the device (playing, recording, an input test, a demo or the
 // idle live keyboard) with the worker thread that consumes its input.
+// The melody take, the voice and the recogniser's melody as they were before
+// a take; the recogniser's state goes through a scratch file it writes itself.
+class MelodySnapshot {
+public:
+    MelodySnapshot(PitchloreLibrary& recogniser, std::shared_ptr<const MonoBuffer> take,
+                   std::shared_ptr<const MonoBuffer> voice, std::vector<std::pair<double, double>> segments);
+    ~MelodySnapshot();
+    MelodySnapshot(const MelodySnapshot&) = delete;
+    MelodySnapshot& operator=(const MelodySnapshot&) = delete;
+
+    // False when the recogniser's melody could not be kept.
+    bool Valid() const { return !m_path.empty(); }
+    bool RestoreRecogniser() const;
+
+    std::shared_ptr<const MonoBuffer> take;
+    std::shared_ptr<const MonoBuffer> voice;
+    std::vector<std::pair<double, double>> segments;
+
+private:
+    PitchloreLibrary& m_recogniser;
+    std::string m_path;
+};
+
 struct Engine::Run {
     RunKind kind = RunKind::Play;
     MDP_Window window = nullptr;
@@ -34,6 +60,8 @@ struct Engine::Run {
     bool partial = false;
     int latencyMs = 0;
     std::unique_ptr<TakeAnalyser> analyser; // live analysis of a whole take
+    // What a melody take replaces, put back when the new take yields no bars.
+    std::unique_ptr<MelodySnapshot> previous;
 
     // Automatic level: loudest input over the current window.
     float windowPeak = 0;

@@ -236,8 +236,9 @@ void Engine::Worker(Run* run)
         }
         bool inputDone = run->kind == RunKind::Record && run->device->InputEnded() &&
                          run->processor->Captured().Available() == 0;
-        if (run->processor->Finished() || inputDone || run->device->Failed()) {
-            FinishNaturally(run);
+        const bool lost = run->device->Failed();
+        if (run->processor->Finished() || inputDone || lost) {
+            FinishNaturally(run, lost);
             return;
         }
         if (!got)
@@ -245,7 +246,7 @@ void Engine::Worker(Run* run)
     }
 }
 
-void Engine::FinishNaturally(Run* run)
+void Engine::FinishNaturally(Run* run, bool deviceLost)
 {
     while (!run->stop) {
         std::unique_lock<std::recursive_mutex> guard(m_lock, std::try_to_lock);
@@ -257,7 +258,7 @@ void Engine::FinishNaturally(Run* run)
         MDP_Window window = run->window ? run->window : m_mainWindow;
         if (run->kind == RunKind::Record)
             m_volumes[kStreamMicrophone] = run->recordVolume;
-        MDP_PostMessage(window, UM_ENGINE_STOPPED, 0, 0);
+        MDP_PostMessage(window, UM_ENGINE_STOPPED, deviceLost ? MM_STOPPED_DEVICE_LOST : 0, 0);
         if (run->kind == RunKind::Record)
             CommitRecording(*run);
         run->finished = true;

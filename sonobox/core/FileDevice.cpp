@@ -3,6 +3,7 @@
 #include <sndfile.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <vector>
 
 #include "AudioProcessor.h"
@@ -30,6 +31,13 @@ std::optional<FileDeviceSpec> ParseFileDeviceSpec(const std::string& text)
             spec.output = part.substr(4);
         else if (part == "realtime")
             spec.realtime = true;
+        else if (part.rfind("lost=", 0) == 0) {
+            char* last = nullptr;
+            const long ms = std::strtol(part.c_str() + 5, &last, 10);
+            if (last == part.c_str() + 5 || *last != '\0' || ms < 0 || ms > 24L * 3600 * 1000)
+                return std::nullopt;
+            spec.lostAfter = static_cast<std::int64_t>(ms) * kSampleRate / 1000;
+        }
         else if (!part.empty())
             return std::nullopt;
         first = false;
@@ -55,6 +63,7 @@ int FileDevice::Start(AudioProcessor& processor)
         m_input = std::move(*samples);
     }
     m_stop = false;
+    m_lost = false;
     m_inputEnded = m_spec.input.empty() ? false : m_input.empty();
     m_thread = std::thread([this, &processor] { Run(processor); });
     return 0;
@@ -84,6 +93,12 @@ void FileDevice::Run(AudioProcessor& processor)
     auto next = std::chrono::steady_clock::now();
     const auto period = std::chrono::microseconds(kBlock * 1000000 / kSampleRate);
     while (!m_stop) {
+        if (m_spec.lostAfter >= 0 && static_cast<std::int64_t>(read) >= m_spec.lostAfter)
+            m_lost = true;
+        if (m_lost) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            continue;
+        }
         if (processor.Program().capture && processor.Captured().Space() < kBlock) {
             std::this_thread::sleep_for(std::chrono::microseconds(200));
             continue;

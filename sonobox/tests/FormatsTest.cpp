@@ -187,12 +187,19 @@ TEST(FileDeviceSpecText, ParsesTheDeviceNameForms)
         const char* input;
         const char* output;
         bool realtime;
+        std::int64_t lostAfter = -1;
     };
     const Case cases[] = {
         {"null", true, "", "", false},
         {"file:/tmp/in.wav", true, "/tmp/in.wav", "", false},
         {"file:/tmp/in.wav;out=/tmp/o.wav", true, "/tmp/in.wav", "/tmp/o.wav", false},
         {"file:;out=/tmp/o.wav;realtime", true, "", "/tmp/o.wav", true},
+        {"file:a.wav;lost=1000", true, "a.wav", "", false, 44100},
+        {"file:a.wav;lost=0;realtime", true, "a.wav", "", true, 0},
+        {"file:a.wav;lost=", false, "", "", false},
+        {"file:a.wav;lost=-5", false, "", "", false},
+        {"file:a.wav;lost=12x", false, "", "", false},
+        {"file:a.wav;lost=99999999999999999999", false, "", "", false},
         {"file:a.wav;loud", false, "", "", false},
         {"hw:0", false, "", "", false},
         {"", false, "", "", false},
@@ -205,6 +212,7 @@ TEST(FileDeviceSpecText, ParsesTheDeviceNameForms)
         EXPECT_EQ(spec->input, c.input) << c.text;
         EXPECT_EQ(spec->output, c.output) << c.text;
         EXPECT_EQ(spec->realtime, c.realtime) << c.text;
+        EXPECT_EQ(spec->lostAfter, c.lostAfter) << c.text;
     }
 }
 

@@ -37,6 +37,7 @@ TEST_F(Recording, SungTakeIsRecognisedAndReported)
     auto stopped = m_log.WaitFor(UM_ENGINE_STOPPED);
     ASSERT_TRUE(stopped);
     EXPECT_EQ(stopped->window, Screen());
+    EXPECT_EQ(stopped->wParam, 0); // the end of the material, not a lost device
     auto recognised = m_log.WaitFor(UM_TAKE_RECOGNISED);
     ASSERT_TRUE(recognised);
     int notes = static_cast<int>(recognised->wParam & 0xFFFF);
@@ -92,6 +93,75 @@ TEST_F(Recording, SilentTakeHasNoValidBars)
     ASSERT_TRUE(recognised);
     EXPECT_EQ((recognised->lParam >> 16) & 0xFFFF, 0);
     EXPECT_EQ(MM_GetMelodyInfo(nullptr, 0, 0), 0);
+}
+
+TEST_F(Recording, ATakeWithoutBarsKeepsThePreviousMelody)
+{
+    WriteWav(Path("take.wav"), SingMelody(kScaleSong, 100, 4));
+    WriteWav(Path("silence.wav"), MonoBuffer(kSampleRate * 6, 0.0f));
+    WriteWav(Path("short.wav"), MonoBuffer(kSampleRate / 2, 0.0f)); // under the count-in bar
+    UseFileDevice(Path("take.wav"));
+    ASSERT_EQ(MM_Record(Screen(), 0, -1, -1, 0), 0);
+    ASSERT_TRUE(m_log.WaitFor(UM_TAKE_RECOGNISED));
+    const std::vector<int> melody = EngineMelody();
+    ASSERT_EQ(melody, Pitched(kScaleSong));
+    const int takeMs = MM_GetStreamLength(2);
+    std::int32_t key = -2;
+    MM_GetMelodyInfo(&key, 0, 0);
+
+    struct Case {
+        const char* name;
+        const char* file;
+        bool realtime;
+        double start, punchIn, punchOut; // bars; -1 open
+        bool stopAtOnce;
+    };
+    const Case cases[] = {
+        {"silence", "silence.wav", false, 0, -1, -1, false},
+        {"shorter than a bar", "short.wav", false, 0, -1, -1, false},
+        {"cancelled in the count-in", "take.wav", true, 0, -1, -1, true},
+        {"re-record stopped at once", "take.wav", true, 1, 1, 2, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ::setenv("MELODRIFT_AUDIO", ("file:" + Path(c.file) + (c.realtime ? ";realtime" : "")).c_str(), 1);
+        ASSERT_EQ(MM_Record(Screen(), c.start, c.punchIn, c.punchOut, 0), 0);
+        if (c.stopAtOnce) {
+            EXPECT_EQ(MM_Stop(), 0);
+        }
+        auto recognised = m_log.WaitFor(UM_TAKE_RECOGNISED, std::chrono::seconds(20));
+        ASSERT_TRUE(recognised);
+        if (c.start == 0) { // a new take without bars is still reported as one
+            EXPECT_EQ((recognised->lParam >> 16) & 0xFFFF, 0);
+        }
+        EXPECT_EQ(EngineMelody(), melody);
+        std::int32_t keyNow = -2;
+        MM_GetMelodyInfo(&keyNow, 0, 0);
+        EXPECT_EQ(keyNow, key);
+        EXPECT_NEAR(MM_GetStreamLength(2), takeMs, 1);
+    }
+}
+
+TEST_F(Recording, ADeviceLostMidTakeIsSaidAndWhatCameIsKept)
+{
+    // Count-in bar and a bar of rest, then three bars; the device goes after
+    // the first two sung bars (9.6 s at 100 bpm in 4/4).
+    WriteWav(Path("take.wav"), SingMelody(kScaleSong, 100, 8));
+    ::setenv("MELODRIFT_AUDIO", ("file:" + Path("take.wav") + ";lost=9600").c_str(), 1);
+    ASSERT_EQ(MM_Record(Screen(), 0, -1, -1, 0), 0);
+    auto stopped = m_log.WaitFor(UM_ENGINE_STOPPED);
+    ASSERT_TRUE(stopped);
+    EXPECT_EQ(stopped->wParam, MM_STOPPED_DEVICE_LOST);
+    auto recognised = m_log.WaitFor(UM_TAKE_RECOGNISED);
+    ASSERT_TRUE(recognised);
+    const int bars = static_cast<int>((recognised->lParam >> 16) & 0xFFFF);
+    EXPECT_GE(bars, 1);
+    EXPECT_LE(bars, 2);
+    const std::vector<int> sung = EngineMelody();
+    const std::vector<int> all = Pitched(kScaleSong);
+    ASSERT_GE(sung.size(), 4u);
+    ASSERT_LT(sung.size(), all.size());
+    EXPECT_TRUE(std::equal(sung.begin(), sung.end(), all.begin())) << "the notes sung before the loss";
 }
 
 TEST_F(Recording, StopEndsATakeEarlyAndStillRecognisesIt)

@@ -102,6 +102,25 @@ BarPos PartialStart(BarPos cursor, const RecordRange& range)
     return lead;
 }
 
+SongBeforeTake SongBeforeTake::Of(const TSongModel& song)
+{
+    return {song.bars,           song.stages,         song.songForm,       song.barVols,    song.flags,
+            song.key,            song.lastComposeKey, song.melodyBarCount, song.voiceVolume};
+}
+
+void SongBeforeTake::RestoreInto(TSongModel& song) const
+{
+    song.bars = bars;
+    song.stages = stages;
+    song.songForm = songForm;
+    song.barVols = barVols;
+    song.flags = flags;
+    song.key = key;
+    song.lastComposeKey = lastComposeKey;
+    song.melodyBarCount = melodyBarCount;
+    song.voiceVolume = voiceVolume;
+}
+
 void AlignRecognisedTake(TSongModel& song, int leadInBars, int validBars, int latencyMs)
 {
     auto& bars = song.bars;

@@ -5,13 +5,15 @@
 // alignment of a recognised take and the screen's messages.
 
 #include <QString>
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <utility>
+#include <vector>
+
+#include "SongModel.h"
 
 namespace melodrift {
-
-class TSongModel;
 
 struct BarPos {
     int bar = 0;
@@ -29,6 +31,8 @@ QString RecordFailureMessage(int code);
 bool RecordFailureForgetsDevice(int code);
 QString RecognisedInformation(int notes, int bars);
 constexpr const char* kInvalidTakeMessage = "无效的音频输入\n请调整话筒音量后重新录音！";
+// The engine lost the device mid-take; what came before is analysed as after a stop.
+constexpr const char* kDeviceLostMessage = "录音设备已断开，录音已停止。";
 // Lit segments of the input meter for a packed peak level (-1 counts as 0).
 int MeterSegments(int32_t level);
 // The vertical line of a level around a centre: (top, bottom), or nothing.
@@ -55,6 +59,24 @@ BarPos PartialStart(BarPos cursor, const RecordRange& range);
 // Drops the lead-in bars, clears the recorded-now marks of the valid bars,
 // drops what follows them and moves the levels earlier by the latency.
 void AlignRecognisedTake(TSongModel& song, int leadInBars, int validBars, int latencyMs);
+
+// What a take changes in the song, kept at its start so that a take without
+// bars (silence, cancelled in the count-in) leaves the previous melody, bars
+// and song as they were; the engine keeps its take and melody likewise.
+struct SongBeforeTake {
+    std::vector<tagMelodyBar> bars;
+    std::vector<tagMelodyStage> stages;
+    std::vector<tagComposeStage> songForm;
+    std::vector<tagBarVols> barVols;
+    std::array<bool, kStateFlagCount> flags{};
+    int32_t key = -1;
+    int32_t lastComposeKey = -1;
+    int32_t melodyBarCount = 0;
+    float voiceVolume = 1;
+
+    static SongBeforeTake Of(const TSongModel& song);
+    void RestoreInto(TSongModel& song) const;
+};
 
 // The cursor of a running take or playback and what each clock tick writes.
 class TakeTracker {

@@ -203,7 +203,13 @@ intptr_t TRecordForm::HandleMessage(uint32_t message, intptr_t wParam, intptr_t 
 {
     switch (message) {
     case UM_CLOCK_TICK: ClockTick(); return 1;
-    case UM_ENGINE_STOPPED: Stop(false); return 1;
+    case UM_ENGINE_STOPPED: {
+        const bool lost = wParam == MM_STOPPED_DEVICE_LOST && m_take.running && m_take.recording;
+        Stop(false);
+        if (lost)
+            ShowMessageBox(QString::fromUtf8(kDeviceLostMessage), 16);
+        return 1;
+    }
     case UM_TAKE_RECOGNISED: TakeRecognised(wParam, lParam); return 1;
     case UM_RECORD_VOLUME: RecordVolumeFromEngine(static_cast<int>(wParam)); return 1;
     default: return 0;
@@ -359,6 +365,7 @@ void TRecordForm::Record()
         return;
     }
     m_stoppedInCountIn = false;
+    m_beforeTake = SongBeforeTake::Of(m_song);
     if (!partial) {
         m_song.ClearSong(kClearAll);
         m_song.SetFlag(kFlagMelody, false);
@@ -510,6 +517,20 @@ void TRecordForm::TakeRecognised(intptr_t wParam, intptr_t lParam)
         m_song.key = key;
         ShowKey();
         SubmitMelody(m_song);
+    } else if (m_beforeTake && m_beforeTake->flags[kFlagMelody] && mm.MM_GetMelodyInfo(nullptr, 0, 0) > 0) {
+        // The engine kept the previous take and melody: so does the song.
+        if (!m_stoppedInCountIn)
+            ShowMessageBox(QString::fromUtf8(kInvalidTakeMessage), 16);
+        m_beforeTake->RestoreInto(m_song);
+        m_beforeTake.reset();
+        mm.MM_SetStreamVolume(2, m_song.voiceVolume);
+        ShowKey();
+        m_panelBarsShow->SetBarCount(static_cast<int>(m_song.bars.size()));
+        if (m_btnModify->Down())
+            MarkerButtons();
+        PostToMain(UM_STEP_ENABLE, 31);
+        FinishTakeButtons();
+        return;
     } else {
         // A take stopped during its count-in was cancelled, not a failure.
         if (!m_stoppedInCountIn)
@@ -536,6 +557,12 @@ void TRecordForm::TakeRecognised(intptr_t wParam, intptr_t lParam)
     } else {
         PostToMain(UM_STEP_ENABLE, 3);
     }
+    m_beforeTake.reset();
+    FinishTakeButtons();
+}
+
+void TRecordForm::FinishTakeButtons()
+{
     const bool melody = m_song.Flag(kFlagMelody);
     m_btnPrevStep->SetEnabled(true);
     m_btnNextStep->SetEnabled(melody);

@@ -7,6 +7,7 @@
 // through posted messages, so nothing here waits on the audio.
 
 #include <array>
+#include <optional>
 
 #include "MessageDispatcher.h"
 #include "PlaybackClock.h"
@@ -111,6 +112,8 @@ private:
     void SetPartial(bool on);
     void MarkerButtons();
     void AfterStopButtons();
+    // The buttons, position and autosave once a take has been handled.
+    void FinishTakeButtons();
     void CheckInputDevice();
     bool HasStages() const;
 
@@ -122,6 +125,7 @@ private:
     BarPos m_anchor;
     bool m_melodyChanged = false;
     bool m_stoppedInCountIn = false;
+    std::optional<SongBeforeTake> m_beforeTake;   // the song as the running take found it
     int m_noticeBeats = -1;
     int m_takesHandled = 0;
 };

@@ -16,6 +16,7 @@
 #include "TMainForm.h"
 #include "TMessageForm.h"
 #include "TPNGButton.h"
+#include "recording/RecordLogic.h"
 
 namespace melodrift {
 
@@ -55,21 +56,6 @@ private:
 };
 
 } // namespace
-
-QString RecordErrorMessage(int code, bool* deviceRelated)
-{
-    if (deviceRelated)
-        *deviceRelated = code == 3 || code == 6 || code == 23 || code == 37 || code == 46;
-    switch (code) {
-    case 1: return QStringLiteral("内存空间不足。");
-    case 3: return QStringLiteral("指定设备的驱动程序无效。");
-    case 6: return QStringLiteral("指定设备不支持所需录音格式。");
-    case 23: return QStringLiteral("指定设备不可用。");
-    case 37: return QStringLiteral("指定设备无法打开。");
-    case 46: return QStringLiteral("指定设备正被其它程序占用。");
-    default: return QStringLiteral("未知错误。");
-    }
-}
 
 TCompleteForm::TCompleteForm(TMainForm& mainForm, AppSession& session, QWidget* parent)
     : TScreenPage(parent), m_main(mainForm), m_session(session), m_song(session.song), m_state(session.song)
@@ -266,9 +252,8 @@ void TCompleteForm::RecordClick()
     const int code = Engines().mm.MM_Record(WindowHandle(this), start.start, start.punchIn, start.punchOut,
                                             MM_RECORD_FINAL);
     if (code != 0) {
-        bool device = false;
-        ShowMessageBox(RecordErrorMessage(code, &device), 16);
-        if (device) {
+        ShowMessageBox(RecordFailureMessage(code), 16);
+        if (RecordFailureForgetsDevice(code)) {
             m_session.app.recordDeviceName.clear();
             m_session.app.recordDevice = -1;
             MDP_PostMessage(WindowHandle(&m_main), UM_MIC_SETUP, 0, 0);

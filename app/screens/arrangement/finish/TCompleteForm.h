@@ -21,9 +21,6 @@ class TCompletePanel;
 class TMainForm;
 class TPNGButton;
 
-// The recording error of MM_Record's code, and whether it concerns the device.
-QString RecordErrorMessage(int code, bool* deviceRelated = nullptr);
-
 class TCompleteForm : public TScreenPage, public TMessageTarget {
     Q_OBJECT
 public:

@@ -190,12 +190,14 @@ TEST_F(RecordFormTest, SilentAndShortTakesAreReported)
         const char* says;     // the end of the message
         int flags;
         bool melody;
+        bool keepsPrevious;   // the song's bars and key as before the take
     };
     const Case cases[] = {
-        {"silence", {{-1, 12}}, "请调整话筒音量后重新录音！", 16, false},
+        {"silence", {{-1, 12}}, "请调整话筒音量后重新录音！", 16, false, false},
         // One note: the engine takes its one bar, the screen warns of too few notes.
-        {"shorter than a bar", {{67, 1}}, "可能导致旋律分析不准确！", 64, true},
-        {"silence after a melody", {{-1, 12}}, "请调整话筒音量后重新录音！", 16, false},
+        {"shorter than a bar", {{67, 1}}, "可能导致旋律分析不准确！", 64, true, false},
+        // The message, but the one-bar melody above stays.
+        {"silence after a melody", {{-1, 12}}, "请调整话筒音量后重新录音！", 16, true, true},
     };
     TRecordForm* record = OpenRecordPage();
     ASSERT_NE(record, nullptr);
@@ -206,6 +208,8 @@ TEST_F(RecordFormTest, SilentAndShortTakesAreReported)
         UseMicrophone("bad.wav");
         m_shown.clear();
         m_replies = {kResultYes};   // clear the previous melody when asked
+        const std::vector<tagMelodyBar> barsBefore = m_session.song.bars;
+        const int keyBefore = m_session.song.key;
         record->Record();
         ASSERT_TRUE(record->Recording());
         ASSERT_TRUE(WaitForTake(*record));
@@ -215,6 +219,11 @@ TEST_F(RecordFormTest, SilentAndShortTakesAreReported)
         EXPECT_EQ(record->m_btnPlay->Enabled(), c.melody);
         EXPECT_EQ(m_session.song.key == -1, !c.melody);
         EXPECT_EQ(m_session.song.bars.empty(), !c.melody);
+        if (c.keepsPrevious) {
+            EXPECT_EQ(m_session.song.bars.size(), barsBefore.size());
+            EXPECT_EQ(m_session.song.key, keyBefore);
+            EXPECT_GT(Engines().mm.MM_GetMelodyInfo(nullptr, 0, 0), 0) << "the engine kept its melody";
+        }
         if (!c.melody)
             SaveShot(*m_form, QStringLiteral("record-invalid-take"));
     }
@@ -266,6 +275,74 @@ TEST_F(RecordFormTest, DeviceFailureKeepsTheSongAndCountInCancelSaysNothing)
     ASSERT_TRUE(WaitForTake(*record));
     EXPECT_TRUE(m_shown.empty()) << m_shown.front().text.toStdString();
     EXPECT_FALSE(song.Flag(kFlagMelody));
+    EXPECT_TRUE(record->m_btnRecord->Enabled());
+}
+
+TEST_F(RecordFormTest, TakesStoppedAtOnceKeepTheMelodyBarsAndSong)
+{
+    TRecordForm* record = OpenRecordPage();
+    ASSERT_NE(record, nullptr);
+    TSongModel& song = m_session.song;
+    record->Record();
+    ASSERT_TRUE(WaitForTake(*record));
+    ASSERT_TRUE(song.Flag(kFlagMelody));
+    ASSERT_EQ(song.bars.size(), 7u);
+    song.stages.push_back({0, 5, 0});   // the song made of the melody so far
+    const auto notes = EngineNotes();
+    const int key = song.key;
+    const int takeMs = Engines().mm.MM_GetStreamLength(2);
+
+    struct Case {
+        const char* name;
+        bool partial;
+    };
+    for (const Case& c : {Case{"new take cancelled in the count-in", false}, Case{"re-record stopped at once", true}}) {
+        SCOPED_TRACE(c.name);
+        UseMicrophone("take.wav", ";realtime");
+        m_shown.clear();
+        m_replies = {kResultYes};   // yes, clear the melody for a new take
+        if (c.partial) {
+            record->ToggleModify();
+            record->m_panelBarsShow->range.PlaceBegin({2, 0});
+            record->m_panelBarsShow->range.PlaceEnd({4, 0});
+        }
+        record->Record();
+        ASSERT_TRUE(record->Recording());
+        record->Stop();
+        ASSERT_TRUE(WaitForTake(*record));
+        for (const Shown& shown : m_shown)
+            EXPECT_NE(shown.text, QString::fromUtf8(kInvalidTakeMessage));
+        EXPECT_TRUE(song.Flag(kFlagMelody));
+        EXPECT_EQ(song.bars.size(), 7u);
+        EXPECT_EQ(song.stages.size(), 1u);
+        EXPECT_EQ(song.key, key);
+        EXPECT_TRUE(SameNotes(EngineNotes(), notes));
+        EXPECT_NEAR(Engines().mm.MM_GetStreamLength(2), takeMs, 1);
+        EXPECT_TRUE(record->m_btnPlay->Enabled());
+        EXPECT_TRUE(record->m_btnRecord->Enabled());
+        if (c.partial)
+            record->ToggleModify();
+    }
+}
+
+TEST_F(RecordFormTest, AMicrophoneLostMidTakeIsSaidAndTheSungBarsAreKept)
+{
+    // The count-in bar and three sung bars (2 s a bar), then the device goes.
+    UseMicrophone("take.wav", ";lost=8000");
+    TRecordForm* record = OpenRecordPage();
+    ASSERT_NE(record, nullptr);
+    record->Record();
+    ASSERT_TRUE(record->Recording());
+    ASSERT_TRUE(WaitForTake(*record));
+    ASSERT_EQ(m_shown.size(), 2u);
+    EXPECT_EQ(m_shown[0].text, QString::fromUtf8(kDeviceLostMessage));
+    EXPECT_EQ(m_shown[0].flags, 16);
+    EXPECT_TRUE(m_shown[1].text.startsWith(QStringLiteral("可识别音符数："))) << m_shown[1].text.toStdString();
+    const TSongModel& song = m_session.song;
+    EXPECT_TRUE(song.Flag(kFlagMelody));
+    EXPECT_GE(song.bars.size(), 2u);
+    EXPECT_LT(song.bars.size(), 7u);
+    EXPECT_FALSE(record->Recording());
     EXPECT_TRUE(record->m_btnRecord->Enabled());
 }
 

@@ -143,22 +143,4 @@ TEST(CompleteLogicTest, LatencyShiftsTheRecordedCurveLeft)
     }
 }
 
-TEST(CompleteLogicTest, RecordingErrorsAndWhichConcernTheDevice)
-{
-    struct Case {
-        int code;
-        const char* text;
-        bool device;
-    };
-    const Case cases[] = {{1, "内存空间不足。", false},       {3, "指定设备的驱动程序无效。", true},
-                          {6, "指定设备不支持所需录音格式。", true}, {23, "指定设备不可用。", true},
-                          {37, "指定设备无法打开。", true},     {46, "指定设备正被其它程序占用。", true},
-                          {-1, "未知错误。", false}};
-    for (const Case& c : cases) {
-        bool device = !c.device;
-        EXPECT_EQ(RecordErrorMessage(c.code, &device), QString::fromUtf8(c.text));
-        EXPECT_EQ(device, c.device) << c.code;
-    }
-}
-
 } // namespace

@@ -104,7 +104,7 @@ TEST_F(Recording, ATakeWithoutBarsKeepsThePreviousMelody)
     ASSERT_EQ(MM_Record(Screen(), 0, -1, -1, 0), 0);
     ASSERT_TRUE(m_log.WaitFor(UM_TAKE_RECOGNISED));
     const std::vector<int> melody = EngineMelody();
-    ASSERT_EQ(melody, Pitched(kScaleSong));
+    ASSERT_EQ(melody, testsupport::SungPitches(kScaleSong));
     const int takeMs = MM_GetStreamLength(2);
     std::int32_t key = -2;
     MM_GetMelodyInfo(&key, 0, 0);
@@ -158,7 +158,7 @@ TEST_F(Recording, ADeviceLostMidTakeIsSaidAndWhatCameIsKept)
     EXPECT_GE(bars, 1);
     EXPECT_LE(bars, 2);
     const std::vector<int> sung = EngineMelody();
-    const std::vector<int> all = Pitched(kScaleSong);
+    const std::vector<int> all = testsupport::SungPitches(kScaleSong);
     ASSERT_GE(sung.size(), 4u);
     ASSERT_LT(sung.size(), all.size());
     EXPECT_TRUE(std::equal(sung.begin(), sung.end(), all.begin())) << "the notes sung before the loss";

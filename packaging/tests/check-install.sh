@@ -46,13 +46,16 @@ done
 
 echo "== the program starts on an X server"
 start_program() { # program
-  local display=:$((90 + RANDOM % 400))
-  Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
+  # Xvfb picks a free display itself and writes its number when it is ready.
+  rm -f "$work/display"
+  Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
   local xvfb=$!
-  for _ in $(seq 1 100); do
-    DISPLAY=$display xdotool getdisplaygeometry >/dev/null 2>&1 && break
+  for _ in $(seq 1 200); do
+    [[ -s "$work/display" ]] && break
     sleep 0.05
   done
+  [[ -s "$work/display" ]] || { kill "$xvfb" 2>/dev/null; fail "Xvfb did not start"; }
+  local display=:$(tr -dc 0-9 < "$work/display")
   local started
   started=$(date +%s%N)
   DISPLAY=$display QT_QPA_PLATFORM=xcb "$1" >/dev/null 2>"$work/program.err" &

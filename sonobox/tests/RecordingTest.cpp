@@ -147,7 +147,7 @@ TEST_F(Recording, ADeviceLostMidTakeIsSaidAndWhatCameIsKept)
     // Count-in bar and a bar of rest, then three bars; the device goes after
     // the first two sung bars (9.6 s at 100 bpm in 4/4).
     WriteWav(Path("take.wav"), SingMelody(kScaleSong, 100, 8));
-    ::setenv("MELODRIFT_AUDIO", ("file:" + Path("take.wav") + ";lost=9600").c_str(), 1);
+    ::setenv("MELODRIFT_AUDIO", ("file:" + Path("take.wav") + ";lost=9600;realtime").c_str(), 1);
     ASSERT_EQ(MM_Record(Screen(), 0, -1, -1, 0), 0);
     auto stopped = m_log.WaitFor(UM_ENGINE_STOPPED);
     ASSERT_TRUE(stopped);

@@ -16,14 +16,16 @@ std::vector<float> Sing(const std::vector<SungNote>& melody, int tempo, double l
     double phase = 0;
     for (const SungNote& n : melody) {
         const auto count = static_cast<std::size_t>(std::lround(n.beats * samplesPerBeat));
-        const auto breath = std::min(count, static_cast<std::size_t>(voice.breath * rate));
+        const auto breath = std::min(
+            count, static_cast<std::size_t>(voice.breath * rate + voice.breathShare * static_cast<double>(count)));
         const std::size_t voiced = n.midi < 0 ? 0 : count - breath;
         const double hz = 440.0 * std::pow(2.0, (n.midi + voice.detune - 69) / 12.0);
         for (std::size_t i = 0; i < count; ++i) {
             double v = 0;
             if (i < voiced) {
                 const double t = static_cast<double>(i) / rate;
-                const double cents = voice.vibratoCents * std::sin(2 * std::numbers::pi * voice.vibratoHz * t);
+                const double depth = voice.vibratoRise > 0 ? std::min(1.0, t / voice.vibratoRise) : 1.0;
+                const double cents = depth * voice.vibratoCents * std::sin(2 * std::numbers::pi * voice.vibratoHz * t);
                 phase += 2 * std::numbers::pi * hz * std::pow(2.0, cents / 1200.0) / rate;
                 const double left = static_cast<double>(voiced - i) / rate;
                 const double envelope = std::min({1.0, voice.attack > 0 ? t / voice.attack : 1.0,

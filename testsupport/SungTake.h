@@ -22,10 +22,12 @@ struct Voice {
     double rolloff = 1.0;       // harmonic h has level / h^rolloff
     double vibratoCents = 20;   // depth
     double vibratoHz = 5.5;
+    double vibratoRise = 0;     // seconds over which the vibrato grows to its depth
     double detune = 0;          // semitones added to every note
     double attack = 0.02;       // seconds of fade-in
     double release = 0.03;      // seconds of fade-out
     double breath = 0;          // seconds of silence at the end of each note
+    double breathShare = 0;     // and a share of each note's length on top
     double noise = 0;           // white noise level, sounding under rests too
     unsigned seed = 1;
     int rate = kTakeRate;

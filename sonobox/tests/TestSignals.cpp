@@ -12,15 +12,17 @@ namespace melodrift::sonobox::test {
 
 MonoBuffer SingMelody(const std::vector<SungNote>& notes, int tempo, double leadBeats, const VoiceStyle& style)
 {
-    // A soft voice (steeply falling harmonics) that breathes 8 % of a beat
-    // between notes; noise against its 0.3 peak.
+    // A soft voice (steeply falling harmonics) whose vibrato grows over a
+    // third of a second and that breathes 8 % of each note; noise against its
+    // 0.3 peak.
     testsupport::Voice voice;
     voice.level = 0.2;
     voice.rolloff = 1.5;
     voice.vibratoCents = style.vibratoCents;
     voice.attack = 0.03;
     voice.release = 0.03;
-    voice.breath = 0.08 * 60.0 / tempo;
+    voice.vibratoRise = 1.0 / 3;
+    voice.breathShare = 0.08;
     voice.noise = style.noise * 0.3;
     voice.seed = style.seed;
     return testsupport::Sing(notes, tempo, leadBeats, voice, 60.0 / tempo);

@@ -342,6 +342,14 @@ Score score(const std::vector<Label>& labels, const std::vector<Note>& notes, co
                 loss = kWrongOnset;
         }
         ++s.loss[loss];
+        if (perNote && (loss == kSplit || loss == kMerged)) {
+            std::printf("  %-5s %6.2f-%6.2f want %3d label %5.2f | heard", loss == kSplit ? "split" : "merge", l.onset,
+                        l.offset, want[k], l.pitch);
+            for (const Note& c : notes)
+                if (c.onset + bestShift < l.offset + 0.05 && c.offset + bestShift > l.onset - 0.05)
+                    std::printf(" %d(%.2f) %.2f-%.2f", c.pitch, c.measured, c.onset + bestShift, c.offset + bestShift);
+            std::printf("\n");
+        }
         if (perNote && loss == kWrongSemitone) {
             // Where a wrong semitone comes from, in semitones from the sung
             // note: the label after the take's tuning, the frames' median over

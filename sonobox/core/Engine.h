@@ -105,6 +105,8 @@ private:
     // deviceLost: the device stopped delivering, said in UM_ENGINE_STOPPED.
     void FinishNaturally(Run* run, bool deviceLost);
     std::shared_ptr<PlaybackProgram> RecordProgram(const Run& run, std::int64_t countIn) const;
+    // Moves the input still queued from a stopped device into the take.
+    static void TakeQueuedInput(Run& run);
     void CommitRecording(Run& run);
     void CommitMelodyTake(Run& run, MonoBuffer captured);
     void CommitFinalTake(Run& run, const MonoBuffer& captured);

@@ -181,13 +181,18 @@ void Engine::StopRunLocked(bool commit)
     if (m_run->kind == RunKind::Record || m_run->kind == RunKind::Test)
         m_volumes[kStreamMicrophone] = m_run->recordVolume;
     if (commit && !m_run->finished && m_run->kind == RunKind::Record) {
-        std::vector<float> block(4096);
-        while (std::size_t n = m_run->processor->Captured().Pop(block.data(), block.size()))
-            m_run->captured.insert(m_run->captured.end(), block.begin(), block.begin() + static_cast<std::ptrdiff_t>(n));
+        TakeQueuedInput(*m_run);
         CommitRecording(*m_run);
     }
     m_run.reset();
     m_retiredLive.clear();
+}
+
+void Engine::TakeQueuedInput(Run& run)
+{
+    std::vector<float> block(4096);
+    while (std::size_t n = run.processor->Captured().Pop(block.data(), block.size()))
+        run.captured.insert(run.captured.end(), block.begin(), block.begin() + static_cast<std::ptrdiff_t>(n));
 }
 
 void Engine::Stop()
@@ -259,8 +264,12 @@ void Engine::FinishNaturally(Run* run, bool deviceLost)
         if (run->kind == RunKind::Record)
             m_volumes[kStreamMicrophone] = run->recordVolume;
         MDP_PostMessage(window, UM_ENGINE_STOPPED, deviceLost ? MM_STOPPED_DEVICE_LOST : 0, 0);
-        if (run->kind == RunKind::Record)
+        if (run->kind == RunKind::Record) {
+            // The worker may have seen the end while input the device
+            // delivered before it was still queued: that input is the take's.
+            TakeQueuedInput(*run);
             CommitRecording(*run);
+        }
         run->finished = true;
         return;
     }

@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "Accompaniment.h"
 #include "AudioDevice.h"
 #include "MelodyTrack.h"
 #include "AudioFormat.h"
@@ -20,6 +21,7 @@
 #include "TakeAnalyser.h"
 #include "Timeline.h"
 #include "VoiceEffects.h"
+#include "WindowMessages.h"
 
 namespace melodrift::sonobox {
 
@@ -115,39 +117,20 @@ private:
     std::shared_ptr<const StereoBuffer> VoiceWithEffects(int stream) const;
     std::vector<PitchCorrection> Corrections(int stream) const;
     Recognition Recognise(const MonoBuffer& take);
-    void PostTakeRecognised(MDP_Window window, const Recognition& recognition, int latencyMs) const;
-    void RenderAccompaniment(int stream);
-    // Renders a stream on the render thread; Play may start on it at once.
-    void StartRenderLocked(int stream);
-    // Waits for the render thread (cancelling it first when asked) and keeps
-    // what it finished as the stream's audio.
-    void SettleRendersLocked(bool cancel = false) const;
-    // The timbre library, loaded at its first use: recognising a take needs
-    // no synthesiser, and loading the default font is most of a start-up.
-    SoundFontSynth* Renderer();
     StereoBuffer MixForExport(int tracks) const;
     int WriteExport(MDP_Window window, int tracks, int fileType, const std::string& temporary);
 
     mutable std::recursive_mutex m_lock;
-    MDP_Window m_mainWindow;
-    std::string m_engineDir;
+    WindowMessages m_messages;
     AnalysisSettings m_analysis;
     Timeline m_time;
 
     std::unique_ptr<PitchloreLibrary> m_recogniser;
-    std::unique_ptr<SoundFontSynth> m_renderer;
-    std::string m_pendingFont; // the default font, until Renderer() loads it
+    Accompaniment m_accompaniment;
     std::unique_ptr<SoundFontSynth> m_live;
     std::vector<std::unique_ptr<SoundFontSynth>> m_retiredLive;
 
     std::array<std::shared_ptr<const MonoBuffer>, kStreamCount> m_voices{};       // streams 2, 5
-    // Streams 3 and 4: finished audio, or a render still running into
-    // m_progress (settled by everything but Play before it reads them).
-    mutable std::array<std::shared_ptr<const StereoBuffer>, kStreamCount> m_rendered{};
-    mutable std::array<std::shared_ptr<ProgressiveAudio>, kStreamCount> m_progress{};
-    mutable std::thread m_renderThread;
-    mutable std::atomic<bool> m_renderCancel{false};
-    std::array<std::vector<std::uint8_t>, kStreamCount> m_midi{};                 // streams 3, 4
     std::array<float, kStreamCount> m_volumes{};
     std::vector<std::pair<double, double>> m_segments;
     VoiceEffects m_effects;

@@ -86,14 +86,14 @@ int Engine::Play(MDP_Window window, double start, int mode)
     };
     // An accompaniment still rendering plays while the rest renders.
     auto addRendered = [&](int stream) {
-        const auto& progress = m_progress[static_cast<std::size_t>(stream)];
+        const auto& progress = m_accompaniment.Rendering(stream);
         if (progress && !progress->Done()) {
             program->sources.push_back({nullptr, stream, from, progress});
             return;
         }
         if (progress)
-            SettleRendersLocked();
-        add(m_rendered[static_cast<std::size_t>(stream)], stream);
+            m_accompaniment.Settle();
+        add(m_accompaniment.Rendered(stream), stream);
     };
     switch (mode) {
     case MM_PLAY_TAKE:
@@ -161,11 +161,10 @@ int Engine::PlayStyleDemo(const std::uint8_t* midi, std::size_t size, int tempo)
     StopRunLocked(true);
     if (!midi || size == 0 || tempo < 0 || tempo > 400)
         return MM_ERR_FAIL;
-    if (!Renderer())
+    auto audio = m_accompaniment.RenderDemo(midi, size, tempo);
+    if (!audio)
         return MM_ERR_UNSUPPORTED;
-    SettleRendersLocked();
-    auto audio = m_renderer->Render(midi, size, tempo, 600.0);
-    if (!audio || audio->empty())
+    if (audio->empty())
         return MM_ERR_FORMAT;
     auto program = std::make_shared<PlaybackProgram>();
     program->endFrame = static_cast<std::int64_t>(StereoFrames(*audio));
@@ -221,9 +220,10 @@ void Engine::RestartLiveLocked()
 int Engine::CreateLiveStream()
 {
     std::lock_guard<std::recursive_mutex> guard(m_lock);
-    if (!Renderer())
+    SoundFontSynth* font = m_accompaniment.Synth();
+    if (!font)
         return MM_ERR_UNSUPPORTED;
-    auto synth = SoundFontSynth::Load(m_renderer->Path(), true);
+    auto synth = SoundFontSynth::Load(font->Path(), true);
     if (!synth)
         return MM_ERR_FAIL;
     bool idleLive = m_run && m_run->kind == RunKind::Live;

@@ -136,7 +136,7 @@ std::shared_ptr<PlaybackProgram> Engine::RecordProgram(const Run& run, std::int6
 {
     // What the singer hears: the count-in, the accompaniment, and the old
     // take around the part being replaced.
-    SettleRendersLocked();
+    m_accompaniment.Settle();
     auto program = std::make_shared<PlaybackProgram>();
     program->capture = true;
     if (countIn > 0) {
@@ -145,14 +145,14 @@ std::shared_ptr<PlaybackProgram> Engine::RecordProgram(const Run& run, std::int6
     }
     std::int64_t sourceStart = run.startSample - countIn;
     std::int64_t muteFrom = run.punchIn >= 0 ? run.punchIn : run.startSample;
-    if (run.mode == MM_RECORD_MELODY_ACC && m_rendered[kStreamBaseAccompaniment])
-        program->sources.push_back({m_rendered[kStreamBaseAccompaniment], kStreamBaseAccompaniment, sourceStart});
+    if (const auto& base = m_accompaniment.Rendered(kStreamBaseAccompaniment); run.mode == MM_RECORD_MELODY_ACC && base)
+        program->sources.push_back({base, kStreamBaseAccompaniment, sourceStart});
     if (run.mode != MM_RECORD_FINAL && run.partial)
         program->sources.push_back(
             {MutedStereo(*m_voices[kStreamMelodyTake], muteFrom, run.punchOut), kStreamMelodyTake, sourceStart});
     if (run.mode == MM_RECORD_FINAL) {
         // The take ends with the accompaniment.
-        if (const auto& accompaniment = m_rendered[kStreamFullAccompaniment]) {
+        if (const auto& accompaniment = m_accompaniment.Rendered(kStreamFullAccompaniment)) {
             program->sources.push_back({accompaniment, kStreamFullAccompaniment, sourceStart});
             program->endFrame = static_cast<std::int64_t>(StereoFrames(*accompaniment)) - run.startSample;
             if (program->endFrame <= 0)
@@ -200,7 +200,7 @@ void Engine::CommitMelodyTake(Run& run, MonoBuffer captured)
         m_voices[kStreamVoice] = run.previous->voice;
         m_segments = run.previous->segments;
         m_haveMelody = true;
-        PostTakeRecognised(run.window, recognition, run.latencyMs);
+        m_messages.TakeRecognised(run.window, recognition, run.latencyMs);
         return;
     }
     // The melody's first bar becomes the take's first bar.
@@ -213,7 +213,7 @@ void Engine::CommitMelodyTake(Run& run, MonoBuffer captured)
         m_segments.clear();
     }
     m_haveMelody = recognition.barCount > 0;
-    PostTakeRecognised(run.window, recognition, run.latencyMs);
+    m_messages.TakeRecognised(run.window, recognition, run.latencyMs);
 }
 
 void Engine::CommitFinalTake(Run& run, const MonoBuffer& captured)
@@ -222,7 +222,7 @@ void Engine::CommitFinalTake(Run& run, const MonoBuffer& captured)
     std::int64_t from = run.punchIn >= 0 ? std::max(run.punchIn, run.startSample) : run.startSample;
     Overwrite(voice, captured, run.origin, from, run.punchOut);
     m_voices[kStreamVoice] = std::make_shared<const MonoBuffer>(std::move(voice));
-    PostTakeRecognised(run.window, Recognition{}, run.latencyMs);
+    m_messages.TakeRecognised(run.window, Recognition{}, run.latencyMs);
 }
 
 } // namespace melodrift::sonobox

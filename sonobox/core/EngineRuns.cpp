@@ -232,8 +232,7 @@ void Engine::Worker(Run* run)
                 if (std::lround(volume * 100) != std::lround(run->recordVolume.load() * 100)) {
                     run->recordVolume = volume;
                     run->processor->SetMicVolume(volume);
-                    MDP_PostMessage(run->window ? run->window : m_mainWindow, UM_RECORD_VOLUME,
-                                    static_cast<intptr_t>(std::lround(volume * 100)), 0);
+                    m_messages.RecordVolume(run->window, volume);
                 }
             }
             run->windowPeak = 0;
@@ -260,10 +259,9 @@ void Engine::FinishNaturally(Run* run, bool deviceLost)
             continue;
         }
         run->device->Stop();
-        MDP_Window window = run->window ? run->window : m_mainWindow;
         if (run->kind == RunKind::Record)
             m_volumes[kStreamMicrophone] = run->recordVolume;
-        MDP_PostMessage(window, UM_ENGINE_STOPPED, deviceLost ? MM_STOPPED_DEVICE_LOST : 0, 0);
+        m_messages.EngineStopped(run->window, deviceLost);
         if (run->kind == RunKind::Record) {
             // The worker may have seen the end while input the device
             // delivered before it was still queued: that input is the take's.

@@ -5,7 +5,6 @@
 #include <filesystem>
 #include <utility>
 
-#include "EngineRun.h"
 #include "Sonobox.h"
 #include "SoundFile.h"
 
@@ -82,9 +81,9 @@ int Engine::SetVolume(int stream, float volume)
     volume = std::clamp(volume, 0.0f, 1.0f);
     m_volumes[static_cast<std::size_t>(stream)] = volume;
     if (m_run) {
-        m_run->processor->Post(Command{Command::SetVolume, stream, volume});
+        m_run->Processor().Post(Command{Command::SetVolume, stream, volume});
         if (stream == kStreamMicrophone)
-            m_run->recordVolume = volume;
+            m_run->SetRecordVolume(volume);
     }
     return 0;
 }
@@ -95,15 +94,15 @@ int Engine::Level(int stream)
         return -1;
     std::lock_guard<std::recursive_mutex> guard(m_lock);
     auto idle = static_cast<int>(std::lround(m_volumes[static_cast<std::size_t>(stream)] * 100.0f));
-    if (!m_run || m_run->kind == RunKind::Live)
+    if (!m_run || m_run->GetKind() == RunKind::Live)
         return idle;
     if (stream == kStreamMicrophone)
-        return m_run->kind == RunKind::Record ? m_run->processor->TakeLevel(stream) : idle;
+        return m_run->GetKind() == RunKind::Record ? m_run->Processor().TakeLevel(stream) : idle;
     if (stream == kStreamOutput)
-        return m_run->processor->TakeLevel(stream);
-    for (const PlaybackProgram::Source& source : m_run->program->sources)
+        return m_run->Processor().TakeLevel(stream);
+    for (const PlaybackProgram::Source& source : m_run->Program().sources)
         if (source.stream == stream)
-            return m_run->processor->TakeLevel(stream);
+            return m_run->Processor().TakeLevel(stream);
     return -1;
 }
 
@@ -152,9 +151,9 @@ int Engine::SetEffect(int id, int state)
     if (!m_effects.Set(id, state))
         return MM_ERR_FAIL;
     // The effect dialog's preview follows every change from where it is.
-    if (m_run && m_run->kind == RunKind::Play && m_run->mode == MM_PLAY_FX_PREVIEW && !m_run->finished) {
-        double bar = static_cast<double>(m_run->startSample + m_run->processor->Position()) / m_time.SamplesPerBar();
-        Play(m_run->window, bar, MM_PLAY_FX_PREVIEW);
+    if (m_run && m_run->GetKind() == RunKind::Play && m_run->Mode() == MM_PLAY_FX_PREVIEW && !m_run->Finished()) {
+        double bar = static_cast<double>(m_run->startSample + m_run->Processor().Position()) / m_time.SamplesPerBar();
+        Play(m_run->Window(), bar, MM_PLAY_FX_PREVIEW);
     }
     return 0;
 }

@@ -12,6 +12,8 @@
 
 #include "Accompaniment.h"
 #include "AudioDevice.h"
+#include "DeviceChoice.h"
+#include "DeviceRun.h"
 #include "MelodyTrack.h"
 #include "AudioFormat.h"
 #include "MelodriftPlatform.h"
@@ -97,21 +99,18 @@ public:
     int LoadOldAnalysis(const std::string& path, std::int64_t offset, std::uint32_t version);
 
 private:
-    struct Run;
-    enum class RunKind { Play, Record, Test, Demo, Live };
+    using RunKind = DeviceRun::Kind;
 
-    std::unique_ptr<AudioDevice> OpenDevice(bool forCapture, int* error) const;
-    int StartRun(std::unique_ptr<Run> run, std::shared_ptr<PlaybackProgram> program, bool forCapture);
+    // Starts run on program with device (null: the chosen device opened).
+    int StartRun(std::unique_ptr<DeviceRun> run, std::shared_ptr<PlaybackProgram> program,
+                 std::unique_ptr<AudioDevice> device, bool forCapture);
     void StopRunLocked(bool commit);
-    void Worker(Run* run);
-    // deviceLost: the device stopped delivering, said in UM_ENGINE_STOPPED.
-    void FinishNaturally(Run* run, bool deviceLost);
-    std::shared_ptr<PlaybackProgram> RecordProgram(const Run& run, std::int64_t countIn) const;
-    // Moves the input still queued from a stopped device into the take.
-    static void TakeQueuedInput(Run& run);
-    void CommitRecording(Run& run);
-    void CommitMelodyTake(Run& run, MonoBuffer captured);
-    void CommitFinalTake(Run& run, const MonoBuffer& captured);
+    // The run ended by itself; deviceLost is said in UM_ENGINE_STOPPED.
+    void FinishNaturally(DeviceRun& run, bool deviceLost);
+    std::shared_ptr<PlaybackProgram> RecordProgram(const DeviceRun& run, std::int64_t countIn) const;
+    void CommitRecording(DeviceRun& run);
+    void CommitMelodyTake(DeviceRun& run, MonoBuffer captured);
+    void CommitFinalTake(DeviceRun& run, const MonoBuffer& captured);
     void RestartLiveLocked();
     void ApplyVolumes(AudioProcessor& processor) const;
     std::shared_ptr<const StereoBuffer> VoiceWithEffects(int stream) const;
@@ -136,20 +135,14 @@ private:
     VoiceEffects m_effects;
     bool m_haveMelody = false;
 
-    int m_deviceId = -1;
-    int m_input = -1;
-    std::string m_deviceName;
+    DeviceChoice m_device;
     std::atomic<bool> m_autoLevel{false}; // read by the run's worker
     bool m_monitor = false;
     bool m_protect = false;
-    double m_lastLatency = 0;
     MDP_Window m_lastPlayWindow = nullptr;
 
-    std::unique_ptr<Run> m_run;
+    std::unique_ptr<DeviceRun> m_run;
     std::atomic<bool> m_cancelSave{false};
 };
-
-// Device id of the file-backed device in the catalogue.
-constexpr int kFileDeviceId = 1000;
 
 } // namespace melodrift::sonobox

@@ -6,7 +6,9 @@
 //
 // Usage: pitchlore_singing <folder>
 // Environment: SINGING_VERBOSE=1 prints the labelled and recognised notes of
-// each take; SINGING_FFT / SINGING_FPB override the analysis settings.
+// each take; SINGING_NOTES=1 prints every sung note lost to a wrong semitone
+// with the pitches that led there and each take's tunings; SINGING_FFT /
+// SINGING_FPB override the analysis settings.
 //
 // The singers chose their own tempo: the tempo is estimated from the labels
 // (the most common onset distance is a beat) and one global time offset per
@@ -39,6 +41,11 @@ struct Label {
 struct Note {
     double onset, offset;
     int pitch;
+    // With SINGING_NOTES: the recogniser's pitch before its tuning, after it,
+    // and the note number before the key.
+    double measured = -1;
+    double adjusted = -1;
+    int unkeyed = -1;
 };
 
 std::vector<Label> readLabels(const fs::path& path)
@@ -176,23 +183,52 @@ struct Frames {
     double at(double seconds) const { return seconds * 44100 / hop - 0.5; }
 };
 
+// The take's frames through an analyser of this process, as the engine
+// hands them to the library.
+void analyseFrames(pitchlore::Analyser& a, const MonoBuffer& take, const AnalysisSettings& settings, int tempo)
+{
+    const double hop = 60.0 * 44100 / (tempo * settings.framesPerBeat);
+    a.reset(tempo, 0, settings.fftSize, static_cast<uint32_t>(settings.framesPerBeat));
+    SpectrumAnalyser spectrum(static_cast<size_t>(settings.fftSize));
+    for (uint32_t i = 0; (i + 0.5) * hop < take.size(); ++i)
+        a.frame(i, spectrum.Analyse(take.data(), take.size(), static_cast<long long>((i + 0.5) * hop)).data());
+}
+
 Frames frameTracks(const MonoBuffer& take, const AnalysisSettings& settings, int tempo)
 {
     Frames f;
     f.fft = settings.fftSize;
     f.hop = 60.0 * 44100 / (tempo * settings.framesPerBeat);
     pitchlore::Analyser a;
-    a.reset(tempo, 0, settings.fftSize, static_cast<uint32_t>(settings.framesPerBeat));
-    SpectrumAnalyser spectrum(static_cast<size_t>(settings.fftSize));
-    for (uint32_t i = 0; (i + 0.5) * f.hop < take.size(); ++i)
-        a.frame(i, spectrum.Analyse(take.data(), take.size(), static_cast<long long>((i + 0.5) * f.hop)).data());
+    analyseFrames(a, take, settings, tempo);
     double silence = a.tracks().loudest() / 128;
     for (uint32_t i = 0; i < a.tracks().count(); ++i)
         f.pitch.push_back(a.tracks().amplitude()[i] > silence ? a.tracks().pitch()[i] : -1.0);
     return f;
 }
 
-Score score(const std::vector<Label>& labels, const std::vector<Note>& notes, const Frames& frames, bool verbose)
+// The notes before the key pulls them onto its scale: no key finder is bound
+// in this process.
+std::vector<Note> rawNotes(const MonoBuffer& take, const AnalysisSettings& settings, int tempo, int leadInBars)
+{
+    pitchlore::Analyser a;
+    analyseFrames(a, take, settings, tempo);
+    a.analyseMelody(-1);
+    std::vector<Note> notes;
+    const double frameSeconds = 60.0 / tempo / settings.framesPerBeat;
+    double t = leadInBars * 4 * 60.0 / tempo + frameSeconds / 2;
+    for (size_t i = 0; i < a.notes().size(); ++i) {
+        const pitchlore::NoteRecord& r = a.notes()[i];
+        double end = t + r.frames * frameSeconds;
+        if (!r.isRest())
+            notes.push_back(Note{t, end, a.outputs().noteNumbers()[i], r.pitch, a.outputs().adjusted()[i], a.outputs().noteNumbers()[i]});
+        t = end;
+    }
+    return notes;
+}
+
+Score score(const std::vector<Label>& labels, const std::vector<Note>& notes, const Frames& frames, bool verbose,
+            bool perNote)
 {
     Score s;
     s.labels = static_cast<int>(labels.size());
@@ -306,6 +342,41 @@ Score score(const std::vector<Label>& labels, const std::vector<Note>& notes, co
                 loss = kWrongOnset;
         }
         ++s.loss[loss];
+        if (perNote && (loss == kSplit || loss == kMerged)) {
+            std::printf("  %-5s %6.2f-%6.2f want %3d label %5.2f | heard", loss == kSplit ? "split" : "merge", l.onset,
+                        l.offset, want[k], l.pitch);
+            for (const Note& c : notes)
+                if (c.onset + bestShift < l.offset + 0.05 && c.offset + bestShift > l.onset - 0.05)
+                    std::printf(" %d(%.2f) %.2f-%.2f", c.pitch, c.measured, c.onset + bestShift, c.offset + bestShift);
+            std::printf("\n");
+        }
+        if (perNote && loss == kWrongSemitone) {
+            // Where a wrong semitone comes from, in semitones from the sung
+            // note: the label after the take's tuning, the frames' median over
+            // the note's middle (take bias removed); the note heard over the
+            // label's middle, its pitch before the recogniser's tuning, after
+            // it, and its number before the key.
+            double mid = (l.onset + l.offset) / 2;
+            const Note* n = nullptr;
+            for (const Note& c : notes)
+                if (c.onset + bestShift <= mid && mid < c.offset + bestShift)
+                    n = &c;
+            std::printf("  wrong %6.2f-%6.2f want %3d label %+5.2f frames %+5.2f", l.onset, l.offset, want[k],
+                        l.pitch - tuning + s.transposed - want[k],
+                        std::isnan(medians[k]) ? NAN : medians[k] - bias + l.pitch - tuning + s.transposed - want[k]);
+            if (n)
+                std::printf(" | heard %3d %6.2f-%6.2f raw %6.2f adjusted %+5.2f unkeyed %3d\n", n->pitch,
+                            n->onset + bestShift, n->offset + bestShift, n->measured, n->adjusted - want[k], n->unkeyed);
+            else
+                std::printf(" | nothing heard\n");
+        }
+    }
+    if (perNote) {
+        double recTuning = NAN;
+        for (const Note& n : notes)
+            if (n.measured >= 0)
+                recTuning = n.measured - n.adjusted;
+        std::printf("  tuning: labels %+.2f, frames-labels bias %+.2f, recogniser %+.2f\n", tuning, bias, recTuning);
     }
     if (verbose) {
         std::printf("  offset %+.3f s\n  sung:", bestShift);
@@ -349,6 +420,7 @@ int main(int argc, char** argv)
     if (const char* v = std::getenv("SINGING_FPB"))
         settings.framesPerBeat = std::atoi(v);
     const bool verbose = std::getenv("SINGING_VERBOSE") != nullptr;
+    const bool perNote = std::getenv("SINGING_NOTES") != nullptr;
     PitchloreLibrary recogniser;
     if (!recogniser.Ready()) {
         std::fprintf(stderr, "the recogniser library cannot be loaded: %s\n", recogniser.Error().c_str());
@@ -398,9 +470,22 @@ int main(int argc, char** argv)
             t = end;
         }
         Frames frames = frameTracks(*samples, settings, tempo);
+        if (perNote) {
+            // The same analysis in this process, without the key, for the
+            // pitches before rounding (the records match the library's).
+            std::vector<Note> raw = rawNotes(*samples, settings, tempo, r.leadInBars);
+            if (raw.size() == notes.size())
+                for (size_t i = 0; i < raw.size(); ++i) {
+                    notes[i].measured = raw[i].measured;
+                    notes[i].adjusted = raw[i].adjusted;
+                    notes[i].unkeyed = raw[i].unkeyed;
+                }
+        }
         if (verbose)
             std::printf("%s\n", take.stem().c_str());
-        Score s = score(labels, notes, frames, verbose);
+        if (perNote)
+            std::printf("%s\n", take.stem().c_str());
+        Score s = score(labels, notes, frames, verbose, perNote);
         printRow(take.stem().c_str(), tempo, s);
         total.add(s);
     }

@@ -27,6 +27,9 @@ constexpr double kSmooth = 1.0;
 // How near to an octave a frame's distance from its neighbourhood must be to
 // count as an octave slip.
 constexpr double kOctaveSlack = 1.5;
+// A note further than this from the melody's centre (semitones) is out of
+// its range: an octave slip or noise.
+constexpr double kOctaveFar = 11;
 // The faint start and end of a voiced stretch (breath, the window reaching
 // into the note) below this level under its loudest frame (20 dB) are rest.
 constexpr double kFaint = 2.3;
@@ -222,16 +225,22 @@ NoteRecords NoteTracker::track(const FrameTracks& tracks) const
         i = end;
     }
 
-    // An octave decided over whole notes: a note far from the melody's centre
-    // with its octave inside the range is an estimator's octave slip.
+    // An octave decided over whole notes: a note about an octave from the
+    // melody's centre is an estimator's octave slip. A note further out that
+    // no octave explains is no part of the melody (mains hum, rumble under a
+    // rest) and is left as rest rather than folded into the range.
     std::vector<double> pitches;
     for (const Piece& p : notes)
         pitches.push_back(p.pitch);
     const double centre = median(pitches);
+    std::erase_if(notes, [&](const Piece& p) {
+        double away = std::fabs(p.pitch - centre);
+        return away > kOctaveFar && std::fabs(away - 12) > kOctaveSlack;
+    });
     for (Piece& p : notes) {
-        if (p.pitch - centre > 11)
+        if (p.pitch - centre > kOctaveFar)
             p.pitch -= 12;
-        else if (centre - p.pitch > 11)
+        else if (centre - p.pitch > kOctaveFar)
             p.pitch += 12;
     }
 

@@ -5,74 +5,31 @@
 #include <filesystem>
 #include <utility>
 
-#include "EngineRun.h"
 #include "Sonobox.h"
 #include "SoundFile.h"
 
 namespace melodrift::sonobox {
-namespace {
-
-std::string FindDefaultFont(const std::string& engineDir)
-{
-    namespace fs = std::filesystem;
-    fs::path fonts = fs::path(engineDir) / "Fonts";
-    std::error_code ec;
-    for (const char* name : {"Pop default.sf2", "Pop default.sf3"})
-        if (fs::exists(fonts / name, ec))
-            return (fonts / name).string();
-    std::vector<std::string> found;
-    for (const auto& entry : fs::directory_iterator(fonts, ec)) {
-        std::string ext = entry.path().extension().string();
-        if (ext == ".sf2" || ext == ".sf3")
-            found.push_back(entry.path().string());
-    }
-    std::sort(found.begin(), found.end());
-    return found.empty() ? std::string() : found.front();
-}
-
-} // namespace
 
 Engine::Engine(MDP_Window mainWindow, std::string engineDir, AnalysisSettings analysis)
-    : m_mainWindow(mainWindow), m_engineDir(std::move(engineDir)), m_analysis(analysis)
+    : m_messages(mainWindow), m_analysis(analysis), m_accompaniment(std::move(engineDir))
 {
     m_volumes.fill(1.0f);
     m_volumes[kStreamMicrophone] = 0.5f;
     m_recogniser = std::make_unique<PitchloreLibrary>();
-    m_pendingFont = FindDefaultFont(m_engineDir);
-    if (m_pendingFont.empty())
-        MDP_DebugOutput("Sonobox: no usable timbre library in %s/Fonts\n", m_engineDir.c_str());
-}
-
-SoundFontSynth* Engine::Renderer()
-{
-    if (!m_renderer && !m_pendingFont.empty()) {
-        std::string font = std::exchange(m_pendingFont, std::string());
-        m_renderer = SoundFontSynth::Load(font);
-        if (!m_renderer)
-            MDP_DebugOutput("Sonobox: no usable timbre library in %s/Fonts\n", m_engineDir.c_str());
-    }
-    return m_renderer.get();
 }
 
 Engine::~Engine()
 {
     std::lock_guard<std::recursive_mutex> guard(m_lock);
     StopRunLocked(false);
-    SettleRendersLocked(true);
+    m_accompaniment.Settle(true);
 }
 
 int Engine::SetFont(const std::string& path)
 {
     std::lock_guard<std::recursive_mutex> guard(m_lock);
-    auto synth = SoundFontSynth::Load(path);
-    if (!synth)
+    if (!m_accompaniment.SetFont(path))
         return MM_ERR_FAIL;
-    SettleRendersLocked();
-    m_renderer = std::move(synth);
-    m_pendingFont.clear();
-    for (int stream : {kStreamBaseAccompaniment, kStreamFullAccompaniment})
-        if (!m_midi[static_cast<std::size_t>(stream)].empty())
-            RenderAccompaniment(stream);
     if (m_live) {
         // The keyboard follows the new font from its next note.
         CreateLiveStream();
@@ -83,7 +40,7 @@ int Engine::SetFont(const std::string& path)
 std::string Engine::FontPath() const
 {
     std::lock_guard<std::recursive_mutex> guard(m_lock);
-    return m_renderer ? m_renderer->Path() : m_pendingFont;
+    return m_accompaniment.FontPath();
 }
 
 int Engine::SetTempo(int tempo)
@@ -110,80 +67,10 @@ Timeline Engine::Time() const
     return m_time;
 }
 
-void Engine::RenderAccompaniment(int stream)
-{
-    SettleRendersLocked();
-    auto s = static_cast<std::size_t>(stream);
-    m_rendered[s].reset();
-    if (m_midi[s].empty() || !Renderer())
-        return;
-    auto audio = m_renderer->Render(m_midi[s].data(), m_midi[s].size());
-    if (audio)
-        m_rendered[s] = std::make_shared<const StereoBuffer>(std::move(*audio));
-}
-
-void Engine::SettleRendersLocked(bool cancel) const
-{
-    if (!m_renderThread.joinable())
-        return;
-    if (cancel)
-        m_renderCancel = true;
-    m_renderThread.join();
-    m_renderCancel = false;
-    for (std::size_t s = 0; s < m_progress.size(); ++s) {
-        if (!m_progress[s])
-            continue;
-        if (!m_progress[s]->Failed())
-            m_rendered[s] = std::make_shared<const StereoBuffer>(m_progress[s]->Flatten());
-        m_progress[s].reset();
-    }
-}
-
-void Engine::StartRenderLocked(int stream)
-{
-    // One render at a time: the synthesiser is not shared.
-    SettleRendersLocked(m_progress[static_cast<std::size_t>(stream)] != nullptr);
-    auto s = static_cast<std::size_t>(stream);
-    constexpr double kMaxSeconds = 1800.0;
-    auto audio = std::make_shared<ProgressiveAudio>(static_cast<std::size_t>(kMaxSeconds * kSampleRate));
-    m_progress[s] = audio;
-    m_rendered[s].reset();
-    m_renderThread = std::thread([this, audio, midi = m_midi[s], synth = m_renderer.get()] {
-        // The release tail is held back until it is cut, so nothing plays
-        // past the end a whole render would have.
-        std::size_t musicEnd = SIZE_MAX;
-        const bool ok = synth->RenderBlocks(
-            midi.data(), midi.size(), 0, kMaxSeconds, &m_renderCancel,
-            [&audio, &musicEnd](const float* left, const float* right, std::size_t n) {
-                return audio->Append(left, right, n, musicEnd == SIZE_MAX);
-            },
-            &musicEnd);
-        // The release tail ends where it falls below -60 dB, as a whole render's does.
-        std::size_t end = audio->Written();
-        while (ok && musicEnd != SIZE_MAX && end > musicEnd && std::fabs(audio->Sample(end - 1, 0)) < 1e-3f &&
-               std::fabs(audio->Sample(end - 1, 1)) < 1e-3f)
-            --end;
-        audio->Finish(end, ok);
-    });
-}
-
 int Engine::LoadAccompaniment(int stream, const std::uint8_t* midi, std::size_t size)
 {
     std::lock_guard<std::recursive_mutex> guard(m_lock);
-    auto s = static_cast<std::size_t>(stream);
-    if (m_progress[s])
-        SettleRendersLocked(true);
-    m_midi[s].clear();
-    m_rendered[s].reset();
-    if (!midi || size == 0)
-        return MM_ERR_FAIL;
-    if (!Renderer())
-        return MM_ERR_UNSUPPORTED;
-    if (!IsCompleteMidiFile(midi, size))
-        return MM_ERR_FORMAT;
-    m_midi[s].assign(midi, midi + size);
-    StartRenderLocked(stream);
-    return 0;
+    return m_accompaniment.Load(stream, midi, size);
 }
 
 int Engine::SetVolume(int stream, float volume)
@@ -194,9 +81,9 @@ int Engine::SetVolume(int stream, float volume)
     volume = std::clamp(volume, 0.0f, 1.0f);
     m_volumes[static_cast<std::size_t>(stream)] = volume;
     if (m_run) {
-        m_run->processor->Post(Command{Command::SetVolume, stream, volume});
+        m_run->Processor().Post(Command{Command::SetVolume, stream, volume});
         if (stream == kStreamMicrophone)
-            m_run->recordVolume = volume;
+            m_run->SetRecordVolume(volume);
     }
     return 0;
 }
@@ -207,15 +94,15 @@ int Engine::Level(int stream)
         return -1;
     std::lock_guard<std::recursive_mutex> guard(m_lock);
     auto idle = static_cast<int>(std::lround(m_volumes[static_cast<std::size_t>(stream)] * 100.0f));
-    if (!m_run || m_run->kind == RunKind::Live)
+    if (!m_run || m_run->GetKind() == RunKind::Live)
         return idle;
     if (stream == kStreamMicrophone)
-        return m_run->kind == RunKind::Record ? m_run->processor->TakeLevel(stream) : idle;
+        return m_run->GetKind() == RunKind::Record ? m_run->Processor().TakeLevel(stream) : idle;
     if (stream == kStreamOutput)
-        return m_run->processor->TakeLevel(stream);
-    for (const PlaybackProgram::Source& source : m_run->program->sources)
+        return m_run->Processor().TakeLevel(stream);
+    for (const PlaybackProgram::Source& source : m_run->Program().sources)
         if (source.stream == stream)
-            return m_run->processor->TakeLevel(stream);
+            return m_run->Processor().TakeLevel(stream);
     return -1;
 }
 
@@ -224,13 +111,13 @@ int Engine::StreamLengthMs(int stream) const
     std::lock_guard<std::recursive_mutex> guard(m_lock);
     if (stream < 0 || stream >= kStreamCount)
         return -1;
-    SettleRendersLocked();
+    m_accompaniment.Settle();
     auto s = static_cast<std::size_t>(stream);
     std::size_t frames = 0;
     if (m_voices[s])
         frames = m_voices[s]->size();
-    else if (m_rendered[s])
-        frames = StereoFrames(*m_rendered[s]);
+    else if (const auto& rendered = m_accompaniment.Rendered(stream))
+        frames = StereoFrames(*rendered);
     return static_cast<int>(SamplesToMs(frames));
 }
 
@@ -247,14 +134,7 @@ int Engine::SetStreamLengthMs(int stream, int ms)
         m_voices[s] = std::make_shared<const MonoBuffer>(std::move(voice));
         return 0;
     }
-    SettleRendersLocked();
-    if (m_rendered[s]) {
-        StereoBuffer audio = *m_rendered[s];
-        audio.resize(frames * 2, 0.0f);
-        m_rendered[s] = std::make_shared<const StereoBuffer>(std::move(audio));
-        return 0;
-    }
-    return MM_ERR_FAIL;
+    return m_accompaniment.SetLength(stream, frames) ? 0 : MM_ERR_FAIL;
 }
 
 std::shared_ptr<const MonoBuffer> Engine::Voice(int stream) const
@@ -271,9 +151,9 @@ int Engine::SetEffect(int id, int state)
     if (!m_effects.Set(id, state))
         return MM_ERR_FAIL;
     // The effect dialog's preview follows every change from where it is.
-    if (m_run && m_run->kind == RunKind::Play && m_run->mode == MM_PLAY_FX_PREVIEW && !m_run->finished) {
-        double bar = static_cast<double>(m_run->startSample + m_run->processor->Position()) / m_time.SamplesPerBar();
-        Play(m_run->window, bar, MM_PLAY_FX_PREVIEW);
+    if (m_run && m_run->GetKind() == RunKind::Play && m_run->Mode() == MM_PLAY_FX_PREVIEW && !m_run->Finished()) {
+        double bar = static_cast<double>(m_run->startSample + m_run->Processor().Position()) / m_time.SamplesPerBar();
+        Play(m_run->Window(), bar, MM_PLAY_FX_PREVIEW);
     }
     return 0;
 }
@@ -375,14 +255,6 @@ Recognition Engine::Recognise(const MonoBuffer& take)
     return RecogniseTake(*m_recogniser, m_analysis, take, m_time.tempo, m_time.metre);
 }
 
-void Engine::PostTakeRecognised(MDP_Window window, const Recognition& r, int latencyMs) const
-{
-    auto clamp16 = [](int v) { return static_cast<intptr_t>(std::clamp(v, 0, 0xFFFF)); };
-    intptr_t wParam = clamp16(r.pitchedNotes) | (clamp16(latencyMs) << 16);
-    intptr_t lParam = clamp16(r.leadInBars) | (clamp16(r.barCount) << 16);
-    MDP_PostMessage(window ? window : m_mainWindow, UM_TAKE_RECOGNISED, wParam, lParam);
-}
-
 int Engine::LoadTakeFile(MDP_Window window, const std::string& path)
 {
     std::lock_guard<std::recursive_mutex> guard(m_lock);
@@ -397,7 +269,7 @@ int Engine::LoadTakeFile(MDP_Window window, const std::string& path)
     m_voices[kStreamVoice].reset();
     m_segments.clear();
     m_haveMelody = r.barCount > 0;
-    PostTakeRecognised(window, r, 0);
+    m_messages.TakeRecognised(window, r, 0);
     return r.pitchedNotes;
 }
 
@@ -411,7 +283,7 @@ int Engine::LoadMidiMelody(MDP_Window window, const std::string& path, int track
     if (notes <= 0)
         return MM_ERR_FAIL;
     m_haveMelody = bars > 0;
-    PostTakeRecognised(window, Recognition{notes, leadIn, bars}, 0);
+    m_messages.TakeRecognised(window, Recognition{notes, leadIn, bars}, 0);
     return notes;
 }
 

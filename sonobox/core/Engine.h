@@ -10,7 +10,10 @@
 #include <thread>
 #include <vector>
 
+#include "Accompaniment.h"
 #include "AudioDevice.h"
+#include "DeviceChoice.h"
+#include "DeviceRun.h"
 #include "MelodyTrack.h"
 #include "AudioFormat.h"
 #include "MelodriftPlatform.h"
@@ -20,6 +23,7 @@
 #include "TakeAnalyser.h"
 #include "Timeline.h"
 #include "VoiceEffects.h"
+#include "WindowMessages.h"
 
 namespace melodrift::sonobox {
 
@@ -95,76 +99,50 @@ public:
     int LoadOldAnalysis(const std::string& path, std::int64_t offset, std::uint32_t version);
 
 private:
-    struct Run;
-    enum class RunKind { Play, Record, Test, Demo, Live };
+    using RunKind = DeviceRun::Kind;
 
-    std::unique_ptr<AudioDevice> OpenDevice(bool forCapture, int* error) const;
-    int StartRun(std::unique_ptr<Run> run, std::shared_ptr<PlaybackProgram> program, bool forCapture);
+    // Starts run on program with device (null: the chosen device opened).
+    int StartRun(std::unique_ptr<DeviceRun> run, std::shared_ptr<PlaybackProgram> program,
+                 std::unique_ptr<AudioDevice> device, bool forCapture);
     void StopRunLocked(bool commit);
-    void Worker(Run* run);
-    // deviceLost: the device stopped delivering, said in UM_ENGINE_STOPPED.
-    void FinishNaturally(Run* run, bool deviceLost);
-    std::shared_ptr<PlaybackProgram> RecordProgram(const Run& run, std::int64_t countIn) const;
-    void CommitRecording(Run& run);
-    void CommitMelodyTake(Run& run, MonoBuffer captured);
-    void CommitFinalTake(Run& run, const MonoBuffer& captured);
+    // The run ended by itself; deviceLost is said in UM_ENGINE_STOPPED.
+    void FinishNaturally(DeviceRun& run, bool deviceLost);
+    std::shared_ptr<PlaybackProgram> RecordProgram(const DeviceRun& run, std::int64_t countIn) const;
+    void CommitRecording(DeviceRun& run);
+    void CommitMelodyTake(DeviceRun& run, MonoBuffer captured);
+    void CommitFinalTake(DeviceRun& run, const MonoBuffer& captured);
     void RestartLiveLocked();
     void ApplyVolumes(AudioProcessor& processor) const;
     std::shared_ptr<const StereoBuffer> VoiceWithEffects(int stream) const;
     std::vector<PitchCorrection> Corrections(int stream) const;
     Recognition Recognise(const MonoBuffer& take);
-    void PostTakeRecognised(MDP_Window window, const Recognition& recognition, int latencyMs) const;
-    void RenderAccompaniment(int stream);
-    // Renders a stream on the render thread; Play may start on it at once.
-    void StartRenderLocked(int stream);
-    // Waits for the render thread (cancelling it first when asked) and keeps
-    // what it finished as the stream's audio.
-    void SettleRendersLocked(bool cancel = false) const;
-    // The timbre library, loaded at its first use: recognising a take needs
-    // no synthesiser, and loading the default font is most of a start-up.
-    SoundFontSynth* Renderer();
     StereoBuffer MixForExport(int tracks) const;
     int WriteExport(MDP_Window window, int tracks, int fileType, const std::string& temporary);
 
     mutable std::recursive_mutex m_lock;
-    MDP_Window m_mainWindow;
-    std::string m_engineDir;
+    WindowMessages m_messages;
     AnalysisSettings m_analysis;
     Timeline m_time;
 
     std::unique_ptr<PitchloreLibrary> m_recogniser;
-    std::unique_ptr<SoundFontSynth> m_renderer;
-    std::string m_pendingFont; // the default font, until Renderer() loads it
+    Accompaniment m_accompaniment;
     std::unique_ptr<SoundFontSynth> m_live;
     std::vector<std::unique_ptr<SoundFontSynth>> m_retiredLive;
 
     std::array<std::shared_ptr<const MonoBuffer>, kStreamCount> m_voices{};       // streams 2, 5
-    // Streams 3 and 4: finished audio, or a render still running into
-    // m_progress (settled by everything but Play before it reads them).
-    mutable std::array<std::shared_ptr<const StereoBuffer>, kStreamCount> m_rendered{};
-    mutable std::array<std::shared_ptr<ProgressiveAudio>, kStreamCount> m_progress{};
-    mutable std::thread m_renderThread;
-    mutable std::atomic<bool> m_renderCancel{false};
-    std::array<std::vector<std::uint8_t>, kStreamCount> m_midi{};                 // streams 3, 4
     std::array<float, kStreamCount> m_volumes{};
     std::vector<std::pair<double, double>> m_segments;
     VoiceEffects m_effects;
     bool m_haveMelody = false;
 
-    int m_deviceId = -1;
-    int m_input = -1;
-    std::string m_deviceName;
+    DeviceChoice m_device;
     std::atomic<bool> m_autoLevel{false}; // read by the run's worker
     bool m_monitor = false;
     bool m_protect = false;
-    double m_lastLatency = 0;
     MDP_Window m_lastPlayWindow = nullptr;
 
-    std::unique_ptr<Run> m_run;
+    std::unique_ptr<DeviceRun> m_run;
     std::atomic<bool> m_cancelSave{false};
 };
-
-// Device id of the file-backed device in the catalogue.
-constexpr int kFileDeviceId = 1000;
 
 } // namespace melodrift::sonobox

@@ -41,10 +41,10 @@ void MixInto(StereoBuffer& mix, const StereoBuffer& source, float volume)
 StereoBuffer Engine::MixForExport(int tracks) const
 {
     StereoBuffer mix;
-    SettleRendersLocked();
+    m_accompaniment.Settle();
     if (tracks & MM_TRACK_ACCOMPANIMENT) {
-        int s = m_rendered[kStreamFullAccompaniment] ? kStreamFullAccompaniment : kStreamBaseAccompaniment;
-        if (const auto& audio = m_rendered[static_cast<std::size_t>(s)])
+        int s = m_accompaniment.Rendered(kStreamFullAccompaniment) ? kStreamFullAccompaniment : kStreamBaseAccompaniment;
+        if (const auto& audio = m_accompaniment.Rendered(s))
             MixInto(mix, *audio, m_volumes[static_cast<std::size_t>(s)]);
     }
     if (tracks & MM_TRACK_VOICE) {
@@ -66,8 +66,8 @@ StereoBuffer Engine::MixForExport(int tracks) const
 int Engine::WriteExport(MDP_Window window, int tracks, int fileType, const std::string& temporary)
 {
     if (fileType == MM_FILE_MIDI) {
-        const bool full = !m_midi[kStreamFullAccompaniment].empty();
-        const auto& midi = full ? m_midi[kStreamFullAccompaniment] : m_midi[kStreamBaseAccompaniment];
+        const bool full = !m_accompaniment.Midi(kStreamFullAccompaniment).empty();
+        const auto& midi = m_accompaniment.Midi(full ? kStreamFullAccompaniment : kStreamBaseAccompaniment);
         if (midi.empty())
             return MM_ERR_NOTHING;
         // The base accompaniment lies under the take as sung; the full one
@@ -86,7 +86,7 @@ int Engine::WriteExport(MDP_Window window, int tracks, int fileType, const std::
         int percent = total ? static_cast<int>(done * 100 / total) : 100;
         if (percent != lastPercent) {
             lastPercent = percent;
-            MDP_PostMessage(window, UM_PROGRESS_STEP, percent, 0);
+            m_messages.ProgressStep(window, percent);
         }
         return !m_cancelSave.load();
     };
@@ -104,7 +104,7 @@ int Engine::Save(MDP_Window window, int tracks, const std::string& path, int fil
             *result = code;
         // After a cancel the dialog has already closed: nothing more is posted.
         if (code != MM_ERR_CANCELLED)
-            MDP_PostMessage(window, UM_PROGRESS_FAILED, code, 0);
+            m_messages.ProgressFailed(window, code);
         return code;
     };
     if (path.empty() || fileType < MM_FILE_MP3 || fileType > MM_FILE_MIDI || tracks < 0 || tracks > 3)
@@ -127,8 +127,8 @@ int Engine::Save(MDP_Window window, int tracks, const std::string& path, int fil
     }
     if (result)
         *result = static_cast<std::int32_t>(std::min<std::size_t>(ec ? 0 : written, INT32_MAX));
-    MDP_PostMessage(window, UM_PROGRESS_STEP, 100, 0);
-    MDP_PostMessage(window, UM_PROGRESS_DONE, 0, 0);
+    m_messages.ProgressStep(window, 100);
+    m_messages.ProgressDone(window);
     return 0;
 }
 

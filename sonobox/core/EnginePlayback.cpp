@@ -4,9 +4,6 @@
 #include <thread>
 
 #include "Engine.h"
-#include "EngineRun.h"
-#include "FileDevice.h"
-#include "PortAudioDevice.h"
 #include "Sonobox.h"
 
 namespace melodrift::sonobox {
@@ -86,14 +83,14 @@ int Engine::Play(MDP_Window window, double start, int mode)
     };
     // An accompaniment still rendering plays while the rest renders.
     auto addRendered = [&](int stream) {
-        const auto& progress = m_progress[static_cast<std::size_t>(stream)];
+        const auto& progress = m_accompaniment.Rendering(stream);
         if (progress && !progress->Done()) {
             program->sources.push_back({nullptr, stream, from, progress});
             return;
         }
         if (progress)
-            SettleRendersLocked();
-        add(m_rendered[static_cast<std::size_t>(stream)], stream);
+            m_accompaniment.Settle();
+        add(m_accompaniment.Rendered(stream), stream);
     };
     switch (mode) {
     case MM_PLAY_TAKE:
@@ -143,13 +140,10 @@ int Engine::Play(MDP_Window window, double start, int mode)
             program->endFrame = end;
         }
     }
-    auto run = std::make_unique<Run>();
-    run->kind = RunKind::Play;
-    run->window = window;
-    run->mode = mode;
+    auto run = std::make_unique<DeviceRun>(RunKind::Play, window, mode);
     run->startSample = from;
     m_lastPlayWindow = window;
-    int error = StartRun(std::move(run), program, false);
+    int error = StartRun(std::move(run), program, nullptr, false);
     if (error != 0)
         RestartLiveLocked();
     return error;
@@ -161,19 +155,15 @@ int Engine::PlayStyleDemo(const std::uint8_t* midi, std::size_t size, int tempo)
     StopRunLocked(true);
     if (!midi || size == 0 || tempo < 0 || tempo > 400)
         return MM_ERR_FAIL;
-    if (!Renderer())
+    auto audio = m_accompaniment.RenderDemo(midi, size, tempo);
+    if (!audio)
         return MM_ERR_UNSUPPORTED;
-    SettleRendersLocked();
-    auto audio = m_renderer->Render(midi, size, tempo, 600.0);
-    if (!audio || audio->empty())
+    if (audio->empty())
         return MM_ERR_FORMAT;
     auto program = std::make_shared<PlaybackProgram>();
     program->endFrame = static_cast<std::int64_t>(StereoFrames(*audio));
     program->sources.push_back({std::make_shared<const StereoBuffer>(std::move(*audio)), kStreamOutput, 0});
-    auto run = std::make_unique<Run>();
-    run->kind = RunKind::Demo;
-    run->window = m_lastPlayWindow;
-    int error = StartRun(std::move(run), program, false);
+    int error = StartRun(std::make_unique<DeviceRun>(RunKind::Demo, m_lastPlayWindow), program, nullptr, false);
     if (error != 0)
         RestartLiveLocked();
     return error;
@@ -183,27 +173,16 @@ int Engine::RecordTest(int deviceId, int input, MDP_Window window)
 {
     std::lock_guard<std::recursive_mutex> guard(m_lock);
     StopRunLocked(true);
-    int savedId = m_deviceId, savedInput = m_input;
-    std::string savedName = m_deviceName;
-    m_deviceId = deviceId;
-    m_input = input;
-    m_deviceName.clear();
-    std::vector<DeviceEntry> devices = Devices();
-    bool known = std::any_of(devices.begin(), devices.end(), [deviceId](const DeviceEntry& d) { return d.id == deviceId; });
-    int error = MM_ERR_NODEVICE;
-    if (known) {
-        auto program = std::make_shared<PlaybackProgram>();
-        program->capture = true;
-        auto run = std::make_unique<Run>();
-        run->kind = RunKind::Test;
-        run->window = window;
-        error = StartRun(std::move(run), program, true);
-    }
+    if (!DeviceChoice::Known(deviceId))
+        return MM_ERR_NODEVICE;
     // The test does not change the device chosen for recording.
-    m_deviceId = savedId;
-    m_input = savedInput;
-    m_deviceName = savedName;
-    return error;
+    int error = 0;
+    auto device = DeviceChoice(deviceId, input).Open(true, &error);
+    if (!device)
+        return error;
+    auto program = std::make_shared<PlaybackProgram>();
+    program->capture = true;
+    return StartRun(std::make_unique<DeviceRun>(RunKind::Test, window), program, std::move(device), true);
 }
 
 // ---- Live keyboard ----------------------------------------------------------
@@ -212,28 +191,26 @@ void Engine::RestartLiveLocked()
 {
     if (!m_live || m_run)
         return;
-    auto program = std::make_shared<PlaybackProgram>();
-    auto run = std::make_unique<Run>();
-    run->kind = RunKind::Live;
-    StartRun(std::move(run), program, false);
+    StartRun(std::make_unique<DeviceRun>(RunKind::Live, nullptr), std::make_shared<PlaybackProgram>(), nullptr, false);
 }
 
 int Engine::CreateLiveStream()
 {
     std::lock_guard<std::recursive_mutex> guard(m_lock);
-    if (!Renderer())
+    SoundFontSynth* font = m_accompaniment.Synth();
+    if (!font)
         return MM_ERR_UNSUPPORTED;
-    auto synth = SoundFontSynth::Load(m_renderer->Path(), true);
+    auto synth = SoundFontSynth::Load(font->Path(), true);
     if (!synth)
         return MM_ERR_FAIL;
-    bool idleLive = m_run && m_run->kind == RunKind::Live;
+    bool idleLive = m_run && m_run->GetKind() == RunKind::Live;
     if (idleLive)
         StopRunLocked(false);
     if (m_live && m_run)
         m_retiredLive.push_back(std::move(m_live)); // still sounding in the current run
     m_live = std::move(synth);
     RestartLiveLocked();
-    return m_run && m_run->program->live == m_live->Synth() ? 0 : (m_run ? 0 : MM_ERR_CANTOPEN);
+    return m_run && m_run->Program().live == m_live->Synth() ? 0 : (m_run ? 0 : MM_ERR_CANTOPEN);
 }
 
 int Engine::FreeLiveStream()
@@ -241,7 +218,7 @@ int Engine::FreeLiveStream()
     std::lock_guard<std::recursive_mutex> guard(m_lock);
     if (!m_live)
         return 0;
-    if (m_run && m_run->kind == RunKind::Live)
+    if (m_run && m_run->GetKind() == RunKind::Live)
         StopRunLocked(false);
     if (m_run)
         m_retiredLive.push_back(std::move(m_live));
@@ -252,9 +229,9 @@ int Engine::FreeLiveStream()
 int Engine::LiveNote(int note, bool on)
 {
     std::lock_guard<std::recursive_mutex> guard(m_lock);
-    if (note < 0 || note > 127 || !m_live || !m_run || m_run->program->live != m_live->Synth())
+    if (note < 0 || note > 127 || !m_live || !m_run || m_run->Program().live != m_live->Synth())
         return MM_ERR_FAIL;
-    return m_run->processor->Post(Command{on ? Command::NoteOn : Command::NoteOff, note, 0}) ? 0 : MM_ERR_BUSY_ENGINE;
+    return m_run->Processor().Post(Command{on ? Command::NoteOn : Command::NoteOff, note, 0}) ? 0 : MM_ERR_BUSY_ENGINE;
 }
 
 } // namespace melodrift::sonobox

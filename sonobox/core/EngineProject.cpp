@@ -83,13 +83,9 @@ int Engine::LoadProject(const std::string& path, std::int64_t offset)
 {
     std::lock_guard<std::recursive_mutex> guard(m_lock);
     StopRunLocked(false);
-    SettleRendersLocked(true);
+    m_accompaniment.Clear();
     for (auto& voice : m_voices)
         voice.reset();
-    for (int s : {kStreamBaseAccompaniment, kStreamFullAccompaniment}) {
-        m_rendered[static_cast<std::size_t>(s)].reset();
-        m_midi[static_cast<std::size_t>(s)].clear();
-    }
     m_segments.clear();
     m_haveMelody = false;
     auto bytes = ReadRange(path, offset, -1);

@@ -1,12 +1,7 @@
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
-#include <filesystem>
-#include <unistd.h>
 
 #include "Engine.h"
-#include "EngineRun.h"
 #include "Sonobox.h"
 
 namespace melodrift::sonobox {
@@ -43,100 +38,70 @@ void Overwrite(MonoBuffer& target, const MonoBuffer& captured, std::int64_t orig
 
 } // namespace
 
-MelodySnapshot::MelodySnapshot(PitchloreLibrary& recogniser, std::shared_ptr<const MonoBuffer> oldTake,
-                               std::shared_ptr<const MonoBuffer> oldVoice,
-                               std::vector<std::pair<double, double>> oldSegments)
-    : take(std::move(oldTake)), voice(std::move(oldVoice)), segments(std::move(oldSegments)), m_recogniser(recogniser)
-{
-    if (!m_recogniser.Ready())
-        return;
-    std::error_code ec;
-    std::string path = (std::filesystem::temp_directory_path(ec) / "melodrift-melody-XXXXXX").string();
-    if (ec)
-        return;
-    int fd = mkstemp(path.data());
-    if (fd < 0)
-        return;
-    close(fd);
-    // The recogniser appends its block to an existing (here empty) file.
-    if (m_recogniser.SaveProject(path.c_str()) > 0)
-        m_path = std::move(path);
-    else
-        std::remove(path.c_str());
-}
-
-MelodySnapshot::~MelodySnapshot()
-{
-    if (!m_path.empty())
-        std::remove(m_path.c_str());
-}
-
-bool MelodySnapshot::RestoreRecogniser() const
-{
-    return Valid() && m_recogniser.LoadProject(m_path.c_str(), 0, 0) > 0;
-}
-
 int Engine::Record(MDP_Window window, double start, double punchIn, double punchOut, int mode)
 {
     std::lock_guard<std::recursive_mutex> guard(m_lock);
     if (mode < MM_RECORD_MELODY || mode > MM_RECORD_FINAL || !std::isfinite(start) || !std::isfinite(punchIn) ||
         !std::isfinite(punchOut))
         return MM_ERR_FAIL;
-    auto run = std::make_unique<Run>();
-    run->kind = RunKind::Record;
-    run->window = window;
-    run->mode = mode;
+    auto run = std::make_unique<DeviceRun>(RunKind::Record, window, mode);
+    run->take = std::make_unique<RecordingTake>();
+    RecordingTake& recording = *run->take;
+    recording.mode = mode;
     // Open ends: -1 on the record screen, 0 on the complete screen.
     auto isOpen = [mode](double v) { return mode == MM_RECORD_FINAL ? v <= 0 : v < 0; };
     run->startSample = m_time.BarToSample(std::max(0.0, start));
-    run->punchIn = isOpen(punchIn) ? -1 : m_time.BarToSample(punchIn);
-    run->punchOut = isOpen(punchOut) ? -1 : m_time.BarToSample(punchOut);
-    if (run->punchIn >= 0 && run->punchOut >= 0 && run->punchOut <= run->punchIn)
+    recording.punchIn = isOpen(punchIn) ? -1 : m_time.BarToSample(punchIn);
+    recording.punchOut = isOpen(punchOut) ? -1 : m_time.BarToSample(punchOut);
+    if (recording.punchIn >= 0 && recording.punchOut >= 0 && recording.punchOut <= recording.punchIn)
         return MM_ERR_FAIL;
     StopRunLocked(true); // may commit a take, so the take is looked at after it
     const auto& take = m_voices[kStreamMelodyTake];
     if (mode == MM_RECORD_FINAL)
-        run->partial = true;
+        recording.partial = true;
     else
-        run->partial = take && !take->empty() && (start > 0 || run->punchIn >= 0 || run->punchOut >= 0);
+        recording.partial =
+            take && !take->empty() && (start > 0 || recording.punchIn >= 0 || recording.punchOut >= 0);
 
     // A melody take that yields no bars (silence, cancelled in the count-in)
     // must not cost the melody that was there.
     if (mode != MM_RECORD_FINAL && m_haveMelody) {
-        run->previous = std::make_unique<MelodySnapshot>(*m_recogniser, take, m_voices[kStreamVoice], m_segments);
-        if (!run->previous->Valid())
-            run->previous.reset();
+        recording.previous = std::make_unique<MelodySnapshot>(*m_recogniser, take, m_voices[kStreamVoice], m_segments);
+        if (!recording.previous->Valid())
+            recording.previous.reset();
     }
 
     std::int64_t countIn = 0;
-    if (mode != MM_RECORD_FINAL && !run->partial)
+    if (mode != MM_RECORD_FINAL && !recording.partial)
         countIn = static_cast<std::int64_t>(m_time.SamplesPerBar() + 0.5);
     auto program = RecordProgram(*run, countIn);
     int error = program ? 0 : MM_ERR_NOTHING;
+    std::unique_ptr<AudioDevice> device;
     if (program)
-        run->device = OpenDevice(true, &error);
-    if (!run->device) {
+        device = m_device.Open(true, &error);
+    if (!device) {
         RestartLiveLocked();
         return error;
     }
-    run->latencyMs = static_cast<int>(std::lround(run->device->LatencyMs()));
-    run->origin = run->startSample - countIn - MsToSamples(run->latencyMs);
-    if (mode != MM_RECORD_FINAL && !run->partial && run->startSample == 0) {
-        run->analyser = std::make_unique<TakeAnalyser>(*m_recogniser, m_analysis);
-        if (!run->analyser->Begin(m_time.tempo, m_time.metre))
-            run->analyser.reset();
+    recording.latencyMs = static_cast<int>(std::lround(device->LatencyMs()));
+    recording.origin = run->startSample - countIn - MsToSamples(recording.latencyMs);
+    if (mode != MM_RECORD_FINAL && !recording.partial && run->startSample == 0) {
+        recording.analyser = std::make_unique<TakeAnalyser>(*m_recogniser, m_analysis);
+        if (!recording.analyser->Begin(m_time.tempo, m_time.metre))
+            recording.analyser.reset();
     }
-    error = StartRun(std::move(run), program, true);
+    error = StartRun(std::move(run), program, std::move(device), true);
     if (error != 0)
         RestartLiveLocked();
     return error;
 }
 
-std::shared_ptr<PlaybackProgram> Engine::RecordProgram(const Run& run, std::int64_t countIn) const
+std::shared_ptr<PlaybackProgram> Engine::RecordProgram(const DeviceRun& run, std::int64_t countIn) const
 {
+    const RecordingTake& take = *run.take;
     // What the singer hears: the count-in, the accompaniment, and the old
     // take around the part being replaced.
-    SettleRendersLocked();
+    m_accompaniment.Settle();
     auto program = std::make_shared<PlaybackProgram>();
     program->capture = true;
     if (countIn > 0) {
@@ -144,63 +109,65 @@ std::shared_ptr<PlaybackProgram> Engine::RecordProgram(const Run& run, std::int6
         program->clickEnd = countIn;
     }
     std::int64_t sourceStart = run.startSample - countIn;
-    std::int64_t muteFrom = run.punchIn >= 0 ? run.punchIn : run.startSample;
-    if (run.mode == MM_RECORD_MELODY_ACC && m_rendered[kStreamBaseAccompaniment])
-        program->sources.push_back({m_rendered[kStreamBaseAccompaniment], kStreamBaseAccompaniment, sourceStart});
-    if (run.mode != MM_RECORD_FINAL && run.partial)
+    std::int64_t muteFrom = take.punchIn >= 0 ? take.punchIn : run.startSample;
+    if (const auto& base = m_accompaniment.Rendered(kStreamBaseAccompaniment); take.mode == MM_RECORD_MELODY_ACC && base)
+        program->sources.push_back({base, kStreamBaseAccompaniment, sourceStart});
+    if (take.mode != MM_RECORD_FINAL && take.partial)
         program->sources.push_back(
-            {MutedStereo(*m_voices[kStreamMelodyTake], muteFrom, run.punchOut), kStreamMelodyTake, sourceStart});
-    if (run.mode == MM_RECORD_FINAL) {
+            {MutedStereo(*m_voices[kStreamMelodyTake], muteFrom, take.punchOut), kStreamMelodyTake, sourceStart});
+    if (take.mode == MM_RECORD_FINAL) {
         // The take ends with the accompaniment.
-        if (const auto& accompaniment = m_rendered[kStreamFullAccompaniment]) {
+        if (const auto& accompaniment = m_accompaniment.Rendered(kStreamFullAccompaniment)) {
             program->sources.push_back({accompaniment, kStreamFullAccompaniment, sourceStart});
             program->endFrame = static_cast<std::int64_t>(StereoFrames(*accompaniment)) - run.startSample;
             if (program->endFrame <= 0)
                 return nullptr;
         }
         if (const auto& voice = m_voices[kStreamVoice])
-            program->sources.push_back({MutedStereo(*voice, muteFrom, run.punchOut), kStreamVoice, sourceStart});
+            program->sources.push_back({MutedStereo(*voice, muteFrom, take.punchOut), kStreamVoice, sourceStart});
     }
     return program;
 }
 
-void Engine::CommitRecording(Run& run)
+void Engine::CommitRecording(DeviceRun& run)
 {
-    MonoBuffer captured = std::move(run.captured);
-    run.captured.clear();
+    MonoBuffer captured = std::move(run.take->captured);
+    run.take->captured.clear();
     // The device may run on a little after the program's end; input from
     // then on belongs to no take. (captured[i] arrived at device frame i.)
-    std::int64_t end = run.program->endFrame;
+    std::int64_t end = run.Program().endFrame;
     if (end >= 0 && static_cast<std::int64_t>(captured.size()) > end)
         captured.resize(static_cast<std::size_t>(end));
-    if (run.mode == MM_RECORD_FINAL)
+    if (run.take->mode == MM_RECORD_FINAL)
         CommitFinalTake(run, captured);
     else
         CommitMelodyTake(run, std::move(captured));
 }
 
-void Engine::CommitMelodyTake(Run& run, MonoBuffer captured)
+void Engine::CommitMelodyTake(DeviceRun& run, MonoBuffer captured)
 {
+    const RecordingTake& recording = *run.take;
     MonoBuffer take;
-    if (run.partial && m_voices[kStreamMelodyTake])
+    if (recording.partial && m_voices[kStreamMelodyTake])
         take = *m_voices[kStreamMelodyTake];
     else
         take.clear();
-    std::int64_t from = run.partial && run.punchIn >= 0 ? std::max(run.punchIn, run.startSample) : run.startSample;
-    Overwrite(take, captured, run.origin, from, run.partial ? run.punchOut : -1);
+    std::int64_t from = recording.partial && recording.punchIn >= 0 ? std::max(recording.punchIn, run.startSample)
+                                                                     : run.startSample;
+    Overwrite(take, captured, recording.origin, from, recording.partial ? recording.punchOut : -1);
     Recognition recognition;
-    if (run.analyser && run.origin <= 0) {
-        std::size_t skip = std::min(captured.size(), static_cast<std::size_t>(-run.origin));
-        recognition = run.analyser->Finish(captured.data() + skip, captured.size() - skip);
+    if (recording.analyser && recording.origin <= 0) {
+        std::size_t skip = std::min(captured.size(), static_cast<std::size_t>(-recording.origin));
+        recognition = recording.analyser->Finish(captured.data() + skip, captured.size() - skip);
     } else {
         recognition = Recognise(take);
     }
-    if (recognition.barCount <= 0 && run.previous && run.previous->RestoreRecogniser()) {
-        m_voices[kStreamMelodyTake] = run.previous->take;
-        m_voices[kStreamVoice] = run.previous->voice;
-        m_segments = run.previous->segments;
+    if (recognition.barCount <= 0 && recording.previous && recording.previous->RestoreRecogniser()) {
+        m_voices[kStreamMelodyTake] = recording.previous->take;
+        m_voices[kStreamVoice] = recording.previous->voice;
+        m_segments = recording.previous->segments;
         m_haveMelody = true;
-        PostTakeRecognised(run.window, recognition, run.latencyMs);
+        m_messages.TakeRecognised(run.Window(), recognition, recording.latencyMs);
         return;
     }
     // The melody's first bar becomes the take's first bar.
@@ -208,21 +175,22 @@ void Engine::CommitMelodyTake(Run& run, MonoBuffer captured)
         std::min<double>(std::max(0, recognition.leadInBars) * m_time.SamplesPerBar(), static_cast<double>(take.size())));
     take.erase(take.begin(), take.begin() + static_cast<std::ptrdiff_t>(trim));
     m_voices[kStreamMelodyTake] = std::make_shared<const MonoBuffer>(std::move(take));
-    if (!run.partial) {
+    if (!recording.partial) {
         m_voices[kStreamVoice].reset();
         m_segments.clear();
     }
     m_haveMelody = recognition.barCount > 0;
-    PostTakeRecognised(run.window, recognition, run.latencyMs);
+    m_messages.TakeRecognised(run.Window(), recognition, recording.latencyMs);
 }
 
-void Engine::CommitFinalTake(Run& run, const MonoBuffer& captured)
+void Engine::CommitFinalTake(DeviceRun& run, const MonoBuffer& captured)
 {
+    const RecordingTake& recording = *run.take;
     MonoBuffer voice = m_voices[kStreamVoice] ? *m_voices[kStreamVoice] : MonoBuffer();
-    std::int64_t from = run.punchIn >= 0 ? std::max(run.punchIn, run.startSample) : run.startSample;
-    Overwrite(voice, captured, run.origin, from, run.punchOut);
+    std::int64_t from = recording.punchIn >= 0 ? std::max(recording.punchIn, run.startSample) : run.startSample;
+    Overwrite(voice, captured, recording.origin, from, recording.punchOut);
     m_voices[kStreamVoice] = std::make_shared<const MonoBuffer>(std::move(voice));
-    PostTakeRecognised(run.window, Recognition{}, run.latencyMs);
+    m_messages.TakeRecognised(run.Window(), Recognition{}, recording.latencyMs);
 }
 
 } // namespace melodrift::sonobox

@@ -1,5 +1,9 @@
 #include <algorithm>
+#include <chrono>
 #include <cmath>
+#include <filesystem>
+#include <string>
+#include <thread>
 #include <vector>
 
 #include "EngineFixture.h"
@@ -162,6 +166,71 @@ TEST_F(Recording, ADeviceLostMidTakeIsSaidAndWhatCameIsKept)
     ASSERT_GE(sung.size(), 4u);
     ASSERT_LT(sung.size(), all.size());
     EXPECT_TRUE(std::equal(sung.begin(), sung.end(), all.begin())) << "the notes sung before the loss";
+}
+
+// Holds the engine's capture worker whenever it posts a new recording volume
+// until the full-speed device has either gone (everything it will deliver is
+// then waiting in the capture queue) or stalled on a full queue. The device's
+// speaker file shows how far it got.
+struct WorkerHold {
+    std::string speaker;
+    std::uintmax_t lostBytes = 0; // speaker data once the device is gone
+    int holds = 0;
+
+    static void OnPost(const PostedMessage& posted, void* context)
+    {
+        auto* self = static_cast<WorkerHold*>(context);
+        if (posted.message != UM_RECORD_VOLUME)
+            return;
+        ++self->holds;
+        std::uintmax_t last = 0;
+        auto still = std::chrono::steady_clock::now();
+        for (;;) {
+            std::error_code ec;
+            const std::uintmax_t size = std::filesystem::file_size(self->speaker, ec);
+            if (!ec && size >= self->lostBytes)
+                break;
+            const auto now = std::chrono::steady_clock::now();
+            if (ec || size != last)
+                still = now;
+            else if (now - still > std::chrono::milliseconds(200))
+                return; // stalled: the queue is full
+            last = ec ? 0 : size;
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        // The device marks itself lost on its next turn.
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+};
+
+TEST_F(Recording, ADeviceLostWhileTheAnalysisLagsKeepsEverythingItDelivered)
+{
+    // As ADeviceLostMidTakeIsSaidAndWhatCameIsKept, but the device runs at full
+    // speed and the worker that takes its input is held back (automatic level
+    // posts from it) until the device has gone, so the input it delivered last
+    // is still queued when the loss is seen.
+    VoiceStyle style;
+    style.noise = 0.05; // the automatic level moves from the count-in on
+    WriteWav(Path("take.wav"), SingMelody(kScaleSong, 100, 8, style));
+    constexpr std::int64_t kLostMs = 9600;
+    constexpr std::size_t kBlock = 512; // the file device's block
+    const std::size_t lostFrames = (kLostMs * kSampleRate / 1000 + kBlock - 1) / kBlock * kBlock;
+    WorkerHold hold{Path("speaker.wav"), lostFrames * 2 * sizeof(float)};
+    m_log.onPost = [&hold](const PostedMessage& posted) { WorkerHold::OnPost(posted, &hold); };
+    ::setenv("MELODRIFT_AUDIO",
+             ("file:" + Path("take.wav") + ";out=" + hold.speaker + ";lost=" + std::to_string(kLostMs)).c_str(), 1);
+    ASSERT_EQ(MM_SetStreamVolume(1, 0.1f), 0); // quiet: the level goes up every second
+    ASSERT_EQ(MM_SetRecordAutoAdjust(1), 0);
+    ASSERT_EQ(MM_Record(Screen(), 0, -1, -1, 0), 0);
+    auto stopped = m_log.WaitFor(UM_ENGINE_STOPPED);
+    ASSERT_TRUE(stopped);
+    EXPECT_EQ(stopped->wParam, MM_STOPPED_DEVICE_LOST);
+    ASSERT_TRUE(m_log.WaitFor(UM_TAKE_RECOGNISED));
+    m_log.onPost = nullptr;
+    EXPECT_GE(hold.holds, 2);
+    // Everything sung in the two bars before the loss.
+    const std::vector<int> sung = EngineMelody();
+    EXPECT_EQ(sung, (std::vector<int>{60, 62, 64, 65, 67, 65, 64}));
 }
 
 TEST_F(Recording, StopEndsATakeEarlyAndStillRecognisesIt)

@@ -11,11 +11,8 @@
 namespace melodrift::sonobox {
 
 Engine::Engine(MDP_Window mainWindow, std::string engineDir, AnalysisSettings analysis)
-    : m_messages(mainWindow), m_analysis(analysis), m_accompaniment(std::move(engineDir))
+    : m_messages(mainWindow), m_melody(analysis), m_accompaniment(std::move(engineDir))
 {
-    m_volumes.fill(1.0f);
-    m_volumes[kStreamMicrophone] = 0.5f;
-    m_recogniser = std::make_unique<PitchloreLibrary>();
 }
 
 Engine::~Engine()
@@ -78,8 +75,8 @@ int Engine::SetVolume(int stream, float volume)
     if (stream < 0 || stream >= kStreamCount || !std::isfinite(volume))
         return MM_ERR_FAIL;
     std::lock_guard<std::recursive_mutex> guard(m_lock);
-    volume = std::clamp(volume, 0.0f, 1.0f);
-    m_volumes[static_cast<std::size_t>(stream)] = volume;
+    m_mixer.SetVolume(stream, volume);
+    volume = m_mixer.Volume(stream);
     if (m_run) {
         m_run->Processor().Post(Command{Command::SetVolume, stream, volume});
         if (stream == kStreamMicrophone)
@@ -93,7 +90,7 @@ int Engine::Level(int stream)
     if (stream < 0 || stream >= kStreamCount)
         return -1;
     std::lock_guard<std::recursive_mutex> guard(m_lock);
-    auto idle = static_cast<int>(std::lround(m_volumes[static_cast<std::size_t>(stream)] * 100.0f));
+    auto idle = static_cast<int>(std::lround(m_mixer.Volume(stream) * 100.0f));
     if (!m_run || m_run->GetKind() == RunKind::Live)
         return idle;
     if (stream == kStreamMicrophone)
@@ -148,7 +145,7 @@ std::shared_ptr<const MonoBuffer> Engine::Voice(int stream) const
 int Engine::SetEffect(int id, int state)
 {
     std::lock_guard<std::recursive_mutex> guard(m_lock);
-    if (!m_effects.Set(id, state))
+    if (!m_mixer.Effects().Set(id, state))
         return MM_ERR_FAIL;
     // The effect dialog's preview follows every change from where it is.
     if (m_run && m_run->GetKind() == RunKind::Play && m_run->Mode() == MM_PLAY_FX_PREVIEW && !m_run->Finished()) {
@@ -199,60 +196,25 @@ int Engine::CombineSong(int count, const double* segments, std::int32_t* project
 int Engine::MelodyCount()
 {
     std::lock_guard<std::recursive_mutex> guard(m_lock);
-    if (!m_recogniser->Ready() || !m_haveMelody)
-        return 0;
-    return std::max(0, m_recogniser->GetMelodyInfo(nullptr, nullptr, nullptr));
+    return m_melody.Count();
 }
 
 int Engine::MelodyKey()
 {
     std::lock_guard<std::recursive_mutex> guard(m_lock);
-    if (!m_recogniser->Ready() || !m_haveMelody)
-        return -1;
-    std::int32_t key = -1;
-    m_recogniser->GetMelodyInfo(&key, nullptr, nullptr);
-    return key;
+    return m_melody.Key();
 }
 
 int Engine::Melody(std::int8_t* pitches, std::uint16_t* lengths, int key)
 {
     std::lock_guard<std::recursive_mutex> guard(m_lock);
-    if (!m_recogniser->Ready() || !m_haveMelody || !pitches || !lengths || key < -1 || key > 11)
-        return MM_ERR_FAIL;
-    int count = m_recogniser->GetMelody(nullptr, nullptr, -1);
-    if (count <= 0)
-        return count < 0 ? MM_ERR_FAIL : 0;
-    std::vector<std::uint8_t> notes(static_cast<std::size_t>(count));
-    std::vector<std::uint16_t> ticks(static_cast<std::size_t>(count));
-    int got = m_recogniser->GetMelody(notes.data(), ticks.data(), key);
-    // A re-keyed melody keeps its count; never write past what was counted.
-    got = std::clamp(got, 0, count);
-    for (int i = 0; i < got; ++i) {
-        auto n = notes[static_cast<std::size_t>(i)];
-        pitches[i] = n >= MR_REST ? static_cast<std::int8_t>(-128) : static_cast<std::int8_t>(n);
-        lengths[i] = ticks[static_cast<std::size_t>(i)];
-    }
-    return got;
+    return m_melody.Read(pitches, lengths, key);
 }
 
 std::vector<MelodyNote> Engine::MelodyNotes()
 {
     std::lock_guard<std::recursive_mutex> guard(m_lock);
-    const int count = MelodyCount();
-    if (count <= 0)
-        return {};
-    std::vector<std::int8_t> pitches(static_cast<std::size_t>(count));
-    std::vector<std::uint16_t> lengths(static_cast<std::size_t>(count));
-    const int got = Melody(pitches.data(), lengths.data(), -1);
-    std::vector<MelodyNote> notes;
-    for (int i = 0; i < got && i < count; ++i)
-        notes.push_back({pitches[static_cast<std::size_t>(i)], lengths[static_cast<std::size_t>(i)]});
-    return notes;
-}
-
-Recognition Engine::Recognise(const MonoBuffer& take)
-{
-    return RecogniseTake(*m_recogniser, m_analysis, take, m_time.tempo, m_time.metre);
+    return m_melody.Notes();
 }
 
 int Engine::LoadTakeFile(MDP_Window window, const std::string& path)
@@ -262,13 +224,13 @@ int Engine::LoadTakeFile(MDP_Window window, const std::string& path)
     auto samples = ReadMonoFile(path);
     if (!samples)
         return MM_ERR_IO;
-    Recognition r = Recognise(*samples);
+    Recognition r = m_melody.Recognise(*samples, m_time);
     auto trim = static_cast<std::size_t>(std::min<double>(r.leadInBars * m_time.SamplesPerBar(), samples->size()));
     samples->erase(samples->begin(), samples->begin() + static_cast<std::ptrdiff_t>(trim));
     m_voices[kStreamMelodyTake] = std::make_shared<const MonoBuffer>(std::move(*samples));
     m_voices[kStreamVoice].reset();
     m_segments.clear();
-    m_haveMelody = r.barCount > 0;
+    m_melody.SetHave(r.barCount > 0);
     m_messages.TakeRecognised(window, r, 0);
     return r.pitchedNotes;
 }
@@ -276,15 +238,14 @@ int Engine::LoadTakeFile(MDP_Window window, const std::string& path)
 int Engine::LoadMidiMelody(MDP_Window window, const std::string& path, int track)
 {
     std::lock_guard<std::recursive_mutex> guard(m_lock);
-    if (!m_recogniser->Ready())
+    if (!m_melody.Ready())
         return MM_ERR_UNSUPPORTED;
-    std::int32_t leadIn = 0, bars = 0;
-    int notes = m_recogniser->MidiAnalysis(path.c_str(), track, &leadIn, &bars);
-    if (notes <= 0)
+    const Recognition r = m_melody.LoadMidi(path, track);
+    if (r.pitchedNotes <= 0)
         return MM_ERR_FAIL;
-    m_haveMelody = bars > 0;
-    m_messages.TakeRecognised(window, Recognition{notes, leadIn, bars}, 0);
-    return notes;
+    m_melody.SetHave(r.barCount > 0);
+    m_messages.TakeRecognised(window, r, 0);
+    return r.pitchedNotes;
 }
 
 } // namespace melodrift::sonobox

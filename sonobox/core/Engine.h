@@ -15,6 +15,8 @@
 #include "DeviceChoice.h"
 #include "DeviceRun.h"
 #include "MelodyTrack.h"
+#include "Mixer.h"
+#include "RecognisedMelody.h"
 #include "AudioFormat.h"
 #include "MelodriftPlatform.h"
 #include "PitchloreLibrary.h"
@@ -112,33 +114,26 @@ private:
     void CommitMelodyTake(DeviceRun& run, MonoBuffer captured);
     void CommitFinalTake(DeviceRun& run, const MonoBuffer& captured);
     void RestartLiveLocked();
-    void ApplyVolumes(AudioProcessor& processor) const;
     std::shared_ptr<const StereoBuffer> VoiceWithEffects(int stream) const;
     std::vector<PitchCorrection> Corrections(int stream) const;
-    Recognition Recognise(const MonoBuffer& take);
     StereoBuffer MixForExport(int tracks) const;
     int WriteExport(MDP_Window window, int tracks, int fileType, const std::string& temporary);
 
     mutable std::recursive_mutex m_lock;
     WindowMessages m_messages;
-    AnalysisSettings m_analysis;
     Timeline m_time;
 
-    std::unique_ptr<PitchloreLibrary> m_recogniser;
+    RecognisedMelody m_melody;
     Accompaniment m_accompaniment;
     std::unique_ptr<SoundFontSynth> m_live;
     std::vector<std::unique_ptr<SoundFontSynth>> m_retiredLive;
 
     std::array<std::shared_ptr<const MonoBuffer>, kStreamCount> m_voices{};       // streams 2, 5
-    std::array<float, kStreamCount> m_volumes{};
     std::vector<std::pair<double, double>> m_segments;
-    VoiceEffects m_effects;
-    bool m_haveMelody = false;
+    Mixer m_mixer;
 
     DeviceChoice m_device;
     std::atomic<bool> m_autoLevel{false}; // read by the run's worker
-    bool m_monitor = false;
-    bool m_protect = false;
     MDP_Window m_lastPlayWindow = nullptr;
 
     std::unique_ptr<DeviceRun> m_run;

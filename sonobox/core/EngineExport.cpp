@@ -28,14 +28,6 @@ bool WriteBytes(const std::string& path, const std::vector<std::uint8_t>& bytes)
     return static_cast<bool>(file);
 }
 
-void MixInto(StereoBuffer& mix, const StereoBuffer& source, float volume)
-{
-    if (mix.size() < source.size())
-        mix.resize(source.size(), 0.0f);
-    for (std::size_t i = 0; i < source.size(); ++i)
-        mix[i] += source[i] * volume;
-}
-
 } // namespace
 
 StereoBuffer Engine::MixForExport(int tracks) const
@@ -45,12 +37,12 @@ StereoBuffer Engine::MixForExport(int tracks) const
     if (tracks & MM_TRACK_ACCOMPANIMENT) {
         int s = m_accompaniment.Rendered(kStreamFullAccompaniment) ? kStreamFullAccompaniment : kStreamBaseAccompaniment;
         if (const auto& audio = m_accompaniment.Rendered(s))
-            MixInto(mix, *audio, m_volumes[static_cast<std::size_t>(s)]);
+            m_mixer.MixInto(mix, *audio, s);
     }
     if (tracks & MM_TRACK_VOICE) {
         int s = m_voices[kStreamVoice] && !m_voices[kStreamVoice]->empty() ? kStreamVoice : kStreamMelodyTake;
         if (auto voice = VoiceWithEffects(s))
-            MixInto(mix, *voice, m_volumes[static_cast<std::size_t>(s)]);
+            m_mixer.MixInto(mix, *voice, s);
     }
     // Loud mixes are scaled down rather than clipped.
     float peak = 0;
@@ -72,7 +64,7 @@ int Engine::WriteExport(MDP_Window window, int tracks, int fileType, const std::
             return MM_ERR_NOTHING;
         // The base accompaniment lies under the take as sung; the full one
         // follows the song form the voice was combined along.
-        const auto withMelody = AppendMelodyTrack(midi, MelodyNotes(), full ? m_segments : decltype(m_segments){},
+        const auto withMelody = AppendMelodyTrack(midi, m_melody.Notes(), full ? m_segments : decltype(m_segments){},
                                                   m_time.BeatsPerBar());
         return WriteBytes(temporary, withMelody) ? 0 : MM_ERR_IO;
     }

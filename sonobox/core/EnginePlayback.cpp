@@ -7,35 +7,14 @@
 #include "Sonobox.h"
 
 namespace melodrift::sonobox {
-namespace {
-
-std::shared_ptr<const StereoBuffer> MonoToStereo(const MonoBuffer& mono)
-{
-    auto stereo = std::make_shared<StereoBuffer>(mono.size() * 2);
-    for (std::size_t i = 0; i < mono.size(); ++i)
-        (*stereo)[i * 2] = (*stereo)[i * 2 + 1] = mono[i];
-    return stereo;
-}
-
-} // namespace
 
 std::vector<PitchCorrection> Engine::Corrections(int stream) const
 {
     std::vector<PitchCorrection> result;
-    if (m_effects.Get(MM_FX_TUNE) == 0 || !m_recogniser->Ready() || !m_haveMelody)
+    if (m_mixer.Effects().Get(MM_FX_TUNE) == 0)
         return result;
-    int count = m_recogniser->GetPitchRevise(nullptr, nullptr);
-    if (count <= 0)
-        return result;
-    std::vector<float> offsets(static_cast<std::size_t>(count));
-    std::vector<std::int32_t> ticks(static_cast<std::size_t>(count));
-    count = std::min(count, m_recogniser->GetPitchRevise(offsets.data(), ticks.data()));
-    double samplesPerTick = m_time.SamplesPerBeat() / 192.0;
-    std::vector<PitchCorrection> take;
-    for (int i = 0; i < count; ++i)
-        take.push_back({static_cast<std::size_t>(std::max(0, ticks[static_cast<std::size_t>(i)]) * samplesPerTick),
-                        offsets[static_cast<std::size_t>(i)]});
-    if (stream != kStreamVoice)
+    std::vector<PitchCorrection> take = m_melody.TakeCorrections(m_time.SamplesPerBeat());
+    if (take.empty() || stream != kStreamVoice)
         return take;
     // The combined voice: carry each take correction to where its segment lies.
     double spb = m_time.SamplesPerBar();
@@ -64,9 +43,7 @@ std::shared_ptr<const StereoBuffer> Engine::VoiceWithEffects(int stream) const
     const auto& voice = m_voices[static_cast<std::size_t>(stream)];
     if (!voice || voice->empty())
         return nullptr;
-    if (!m_effects.AnyOn())
-        return MonoToStereo(*voice);
-    return std::make_shared<const StereoBuffer>(m_effects.Process(*voice, Corrections(stream)));
+    return m_mixer.Voice(*voice, [&] { return Corrections(stream); });
 }
 
 int Engine::Play(MDP_Window window, double start, int mode)
@@ -95,7 +72,7 @@ int Engine::Play(MDP_Window window, double start, int mode)
     switch (mode) {
     case MM_PLAY_TAKE:
         if (m_voices[kStreamMelodyTake])
-            add(MonoToStereo(*m_voices[kStreamMelodyTake]), kStreamMelodyTake);
+            add(Mixer::MonoToStereo(*m_voices[kStreamMelodyTake]), kStreamMelodyTake);
         break;
     case MM_PLAY_BASE:
         addRendered(kStreamBaseAccompaniment);

@@ -65,11 +65,8 @@ int Engine::Record(MDP_Window window, double start, double punchIn, double punch
 
     // A melody take that yields no bars (silence, cancelled in the count-in)
     // must not cost the melody that was there.
-    if (mode != MM_RECORD_FINAL && m_haveMelody) {
-        recording.previous = std::make_unique<MelodySnapshot>(*m_recogniser, take, m_voices[kStreamVoice], m_segments);
-        if (!recording.previous->Valid())
-            recording.previous.reset();
-    }
+    if (mode != MM_RECORD_FINAL)
+        recording.previous = m_melody.Snapshot(take, m_voices[kStreamVoice], m_segments);
 
     std::int64_t countIn = 0;
     if (mode != MM_RECORD_FINAL && !recording.partial)
@@ -85,11 +82,8 @@ int Engine::Record(MDP_Window window, double start, double punchIn, double punch
     }
     recording.latencyMs = static_cast<int>(std::lround(device->LatencyMs()));
     recording.origin = run->startSample - countIn - MsToSamples(recording.latencyMs);
-    if (mode != MM_RECORD_FINAL && !recording.partial && run->startSample == 0) {
-        recording.analyser = std::make_unique<TakeAnalyser>(*m_recogniser, m_analysis);
-        if (!recording.analyser->Begin(m_time.tempo, m_time.metre))
-            recording.analyser.reset();
-    }
+    if (mode != MM_RECORD_FINAL && !recording.partial && run->startSample == 0)
+        recording.analyser = m_melody.BeginTake(m_time);
     error = StartRun(std::move(run), program, std::move(device), true);
     if (error != 0)
         RestartLiveLocked();
@@ -160,13 +154,13 @@ void Engine::CommitMelodyTake(DeviceRun& run, MonoBuffer captured)
         std::size_t skip = std::min(captured.size(), static_cast<std::size_t>(-recording.origin));
         recognition = recording.analyser->Finish(captured.data() + skip, captured.size() - skip);
     } else {
-        recognition = Recognise(take);
+        recognition = m_melody.Recognise(take, m_time);
     }
     if (recognition.barCount <= 0 && recording.previous && recording.previous->RestoreRecogniser()) {
         m_voices[kStreamMelodyTake] = recording.previous->take;
         m_voices[kStreamVoice] = recording.previous->voice;
         m_segments = recording.previous->segments;
-        m_haveMelody = true;
+        m_melody.SetHave(true);
         m_messages.TakeRecognised(run.Window(), recognition, recording.latencyMs);
         return;
     }
@@ -179,7 +173,7 @@ void Engine::CommitMelodyTake(DeviceRun& run, MonoBuffer captured)
         m_voices[kStreamVoice].reset();
         m_segments.clear();
     }
-    m_haveMelody = recognition.barCount > 0;
+    m_melody.SetHave(recognition.barCount > 0);
     m_messages.TakeRecognised(run.Window(), recognition, recording.latencyMs);
 }
 

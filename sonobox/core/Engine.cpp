@@ -109,10 +109,9 @@ int Engine::StreamLengthMs(int stream) const
     if (stream < 0 || stream >= kStreamCount)
         return -1;
     m_accompaniment.Settle();
-    auto s = static_cast<std::size_t>(stream);
     std::size_t frames = 0;
-    if (m_voices[s])
-        frames = m_voices[s]->size();
+    if (const auto& voice = m_voices.Get(stream))
+        frames = voice->size();
     else if (const auto& rendered = m_accompaniment.Rendered(stream))
         frames = StereoFrames(*rendered);
     return static_cast<int>(SamplesToMs(frames));
@@ -123,12 +122,9 @@ int Engine::SetStreamLengthMs(int stream, int ms)
     std::lock_guard<std::recursive_mutex> guard(m_lock);
     if (stream < 0 || stream >= kStreamCount || ms < 0 || ms > 3600 * 1000)
         return MM_ERR_FAIL;
-    auto s = static_cast<std::size_t>(stream);
     auto frames = static_cast<std::size_t>(MsToSamples(ms));
     if (stream == kStreamMelodyTake || stream == kStreamVoice) {
-        MonoBuffer voice = m_voices[s] ? *m_voices[s] : MonoBuffer();
-        voice.resize(frames, 0.0f);
-        m_voices[s] = std::make_shared<const MonoBuffer>(std::move(voice));
+        m_voices.SetLength(stream, frames);
         return 0;
     }
     return m_accompaniment.SetLength(stream, frames) ? 0 : MM_ERR_FAIL;
@@ -139,7 +135,7 @@ std::shared_ptr<const MonoBuffer> Engine::Voice(int stream) const
     std::lock_guard<std::recursive_mutex> guard(m_lock);
     if (stream < 0 || stream >= kStreamCount)
         return nullptr;
-    return m_voices[static_cast<std::size_t>(stream)];
+    return m_voices.Get(stream);
 }
 
 int Engine::SetEffect(int id, int state)
@@ -158,37 +154,10 @@ int Engine::SetEffect(int id, int state)
 int Engine::CombineSong(int count, const double* segments, std::int32_t* projectValue)
 {
     std::lock_guard<std::recursive_mutex> guard(m_lock);
-    if (count <= 0 || !segments || !m_voices[kStreamMelodyTake])
-        return count <= 0 || !segments ? MM_ERR_FAIL : MM_ERR_NOTHING;
-    const MonoBuffer& take = *m_voices[kStreamMelodyTake];
-    double spb = m_time.SamplesPerBar();
-    double totalBars = 0;
-    for (int i = 0; i < count; ++i) {
-        double length = segments[i * 2 + 1];
-        if (!std::isfinite(segments[i * 2]) || !std::isfinite(length) || length < 0)
-            return MM_ERR_FAIL;
-        totalBars += length;
-    }
-    if (totalBars > 4000)
-        return MM_ERR_FAIL;
-    MonoBuffer voice;
-    std::vector<std::pair<double, double>> kept;
-    for (int i = 0; i < count; ++i) {
-        double start = segments[i * 2], length = segments[i * 2 + 1];
-        auto frames = static_cast<std::int64_t>(length * spb + 0.5);
-        auto from = static_cast<std::int64_t>(std::llround(start * spb));
-        for (std::int64_t k = 0; k < frames; ++k) {
-            std::int64_t src = from + k;
-            bool voiced = start >= 0 && src >= 0 && src < static_cast<std::int64_t>(take.size());
-            voice.push_back(voiced ? take[static_cast<std::size_t>(src)] : 0.0f);
-        }
-        kept.emplace_back(start, length);
-    }
-    m_voices[kStreamVoice] = std::make_shared<const MonoBuffer>(std::move(voice));
-    m_segments = std::move(kept);
-    if (projectValue)
+    const int error = m_voices.Combine(count, segments, m_time.SamplesPerBar());
+    if (error == 0 && projectValue)
         *projectValue = 0; // the restored final take has been replaced
-    return 0;
+    return error;
 }
 
 // ---- The recognised melody ------------------------------------------------
@@ -227,9 +196,7 @@ int Engine::LoadTakeFile(MDP_Window window, const std::string& path)
     Recognition r = m_melody.Recognise(*samples, m_time);
     auto trim = static_cast<std::size_t>(std::min<double>(r.leadInBars * m_time.SamplesPerBar(), samples->size()));
     samples->erase(samples->begin(), samples->begin() + static_cast<std::ptrdiff_t>(trim));
-    m_voices[kStreamMelodyTake] = std::make_shared<const MonoBuffer>(std::move(*samples));
-    m_voices[kStreamVoice].reset();
-    m_segments.clear();
+    m_voices.ReplaceTake(std::move(*samples));
     m_melody.SetHave(r.barCount > 0);
     m_messages.TakeRecognised(window, r, 0);
     return r.pitchedNotes;

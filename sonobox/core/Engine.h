@@ -17,6 +17,7 @@
 #include "MelodyTrack.h"
 #include "Mixer.h"
 #include "RecognisedMelody.h"
+#include "SungVoices.h"
 #include "AudioFormat.h"
 #include "MelodriftPlatform.h"
 #include "PitchloreLibrary.h"
@@ -128,8 +129,7 @@ private:
     std::unique_ptr<SoundFontSynth> m_live;
     std::vector<std::unique_ptr<SoundFontSynth>> m_retiredLive;
 
-    std::array<std::shared_ptr<const MonoBuffer>, kStreamCount> m_voices{};       // streams 2, 5
-    std::vector<std::pair<double, double>> m_segments;
+    SungVoices m_voices;
     Mixer m_mixer;
 
     DeviceChoice m_device;

@@ -40,7 +40,7 @@ StereoBuffer Engine::MixForExport(int tracks) const
             m_mixer.MixInto(mix, *audio, s);
     }
     if (tracks & MM_TRACK_VOICE) {
-        int s = m_voices[kStreamVoice] && !m_voices[kStreamVoice]->empty() ? kStreamVoice : kStreamMelodyTake;
+        int s = m_voices.SongStream();
         if (auto voice = VoiceWithEffects(s))
             m_mixer.MixInto(mix, *voice, s);
     }
@@ -64,7 +64,7 @@ int Engine::WriteExport(MDP_Window window, int tracks, int fileType, const std::
             return MM_ERR_NOTHING;
         // The base accompaniment lies under the take as sung; the full one
         // follows the song form the voice was combined along.
-        const auto withMelody = AppendMelodyTrack(midi, m_melody.Notes(), full ? m_segments : decltype(m_segments){},
+        const auto withMelody = AppendMelodyTrack(midi, m_melody.Notes(), full ? m_voices.Segments() : SongSegments{},
                                                   m_time.BeatsPerBar());
         return WriteBytes(temporary, withMelody) ? 0 : MM_ERR_IO;
     }

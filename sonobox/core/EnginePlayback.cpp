@@ -10,37 +10,18 @@ namespace melodrift::sonobox {
 
 std::vector<PitchCorrection> Engine::Corrections(int stream) const
 {
-    std::vector<PitchCorrection> result;
     if (m_mixer.Effects().Get(MM_FX_TUNE) == 0)
-        return result;
+        return {};
     std::vector<PitchCorrection> take = m_melody.TakeCorrections(m_time.SamplesPerBeat());
     if (take.empty() || stream != kStreamVoice)
         return take;
-    // The combined voice: carry each take correction to where its segment lies.
-    double spb = m_time.SamplesPerBar();
-    double songPos = 0;
-    for (const auto& [start, length] : m_segments) {
-        if (start >= 0) {
-            double from = start * spb, to = from + length * spb;
-            float current = 0;
-            for (const PitchCorrection& c : take)
-                if (static_cast<double>(c.at) <= from)
-                    current = c.semitones;
-            result.push_back({static_cast<std::size_t>(songPos), current});
-            for (const PitchCorrection& c : take)
-                if (static_cast<double>(c.at) > from && static_cast<double>(c.at) < to)
-                    result.push_back({static_cast<std::size_t>(songPos + static_cast<double>(c.at) - from), c.semitones});
-        } else {
-            result.push_back({static_cast<std::size_t>(songPos), 0.0f});
-        }
-        songPos += length * spb;
-    }
-    return result;
+    // The combined voice: each take correction goes where its segment lies.
+    return m_voices.AlongSong(take, m_time.SamplesPerBar());
 }
 
 std::shared_ptr<const StereoBuffer> Engine::VoiceWithEffects(int stream) const
 {
-    const auto& voice = m_voices[static_cast<std::size_t>(stream)];
+    const auto& voice = m_voices.Get(stream);
     if (!voice || voice->empty())
         return nullptr;
     return m_mixer.Voice(*voice, [&] { return Corrections(stream); });
@@ -71,8 +52,8 @@ int Engine::Play(MDP_Window window, double start, int mode)
     };
     switch (mode) {
     case MM_PLAY_TAKE:
-        if (m_voices[kStreamMelodyTake])
-            add(Mixer::MonoToStereo(*m_voices[kStreamMelodyTake]), kStreamMelodyTake);
+        if (const auto& take = m_voices.Take())
+            add(Mixer::MonoToStereo(*take), kStreamMelodyTake);
         break;
     case MM_PLAY_BASE:
         addRendered(kStreamBaseAccompaniment);
@@ -83,7 +64,7 @@ int Engine::Play(MDP_Window window, double start, int mode)
         add(VoiceWithEffects(kStreamVoice), kStreamVoice);
         break;
     case MM_PLAY_FX_PREVIEW: {
-        int stream = m_voices[kStreamVoice] && !m_voices[kStreamVoice]->empty() ? kStreamVoice : kStreamMelodyTake;
+        int stream = m_voices.SongStream();
         add(VoiceWithEffects(stream), stream);
         break;
     }

@@ -40,7 +40,7 @@ int Engine::SaveProject(const std::string& path)
     for (std::size_t i = 0; i < VoiceEffects::kIds.size(); ++i)
         block.effects[i] = m_mixer.Effects().Get(VoiceEffects::kIds[i]);
     for (int stream : {kStreamMelodyTake, kStreamVoice}) {
-        const auto& voice = m_voices[static_cast<std::size_t>(stream)];
+        const auto& voice = m_voices.Get(stream);
         if (!voice || voice->empty())
             continue;
         ProjectBlock::Take take;
@@ -51,7 +51,7 @@ int Engine::SaveProject(const std::string& path)
             return MM_ERR_IO;
         block.takes.push_back(std::move(take));
     }
-    block.segments = m_segments;
+    block.segments = m_voices.Segments();
     std::vector<std::uint8_t> bytes = SerializeProjectBlock(block);
     std::int64_t start = 0;
     {
@@ -82,9 +82,7 @@ int Engine::LoadProject(const std::string& path, std::int64_t offset)
     std::lock_guard<std::recursive_mutex> guard(m_lock);
     StopRunLocked(false);
     m_accompaniment.Clear();
-    for (auto& voice : m_voices)
-        voice.reset();
-    m_segments.clear();
+    m_voices.Clear();
     m_melody.SetHave(false);
     auto bytes = ReadRange(path, offset, -1);
     if (!bytes)
@@ -102,15 +100,14 @@ int Engine::LoadProject(const std::string& path, std::int64_t offset)
             return MM_ERR_FORMAT;
         voices[take.stream] = std::make_shared<const MonoBuffer>(std::move(*samples));
     }
-    m_voices = voices;
-    m_segments = block->segments;
-    if (m_voices[kStreamMelodyTake] && m_melody.Ready()) {
+    m_voices.Load(voices, block->segments);
+    if (m_voices.Take() && m_melody.Ready()) {
         if (block->recogniserBytes > 0 && m_melody.Load(path, offset + static_cast<std::int64_t>(blockBytes)))
             m_melody.SetHave(true);
         else // rebuild what was lost
-            m_melody.SetHave(m_melody.Recognise(*m_voices[kStreamMelodyTake], m_time).barCount > 0);
+            m_melody.SetHave(m_melody.Recognise(*m_voices.Take(), m_time).barCount > 0);
     }
-    return m_voices[kStreamVoice] ? 1 : 0;
+    return m_voices.Voice() ? 1 : 0;
 }
 
 int Engine::LoadOldTake(int stream, const std::string& path, std::int64_t offset, std::int64_t size)
@@ -118,7 +115,7 @@ int Engine::LoadOldTake(int stream, const std::string& path, std::int64_t offset
     std::lock_guard<std::recursive_mutex> guard(m_lock);
     if (size <= 0) {
         // An old project without this take: nothing to read.
-        m_voices[static_cast<std::size_t>(stream)].reset();
+        m_voices.Set(stream, nullptr);
         return size == 0 ? 0 : MM_ERR_FAIL;
     }
     auto bytes = ReadRange(path, offset, size);
@@ -127,7 +124,7 @@ int Engine::LoadOldTake(int stream, const std::string& path, std::int64_t offset
     auto samples = DecodeMonoMemory(bytes->data(), bytes->size());
     if (!samples)
         return MM_ERR_FORMAT;
-    m_voices[static_cast<std::size_t>(stream)] = std::make_shared<const MonoBuffer>(std::move(*samples));
+    m_voices.Set(stream, std::make_shared<const MonoBuffer>(std::move(*samples)));
     return static_cast<int>(size);
 }
 

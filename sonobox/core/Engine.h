@@ -14,6 +14,7 @@
 #include "AudioDevice.h"
 #include "DeviceChoice.h"
 #include "DeviceRun.h"
+#include "ExportWriter.h"
 #include "MelodyTrack.h"
 #include "Mixer.h"
 #include "RecognisedMelody.h"
@@ -95,7 +96,7 @@ public:
 
     // Export and project block.
     int Save(MDP_Window window, int tracks, const std::string& path, int fileType, std::int32_t* result);
-    void CancelSave() { m_cancelSave = true; }
+    void CancelSave() { m_export.Cancel(); }
     int SaveProject(const std::string& path);
     int LoadProject(const std::string& path, std::int64_t offset);
     int LoadOldTake(int stream, const std::string& path, std::int64_t offset, std::int64_t size);
@@ -118,7 +119,7 @@ private:
     std::shared_ptr<const StereoBuffer> VoiceWithEffects(int stream) const;
     std::vector<PitchCorrection> Corrections(int stream) const;
     StereoBuffer MixForExport(int tracks) const;
-    int WriteExport(MDP_Window window, int tracks, int fileType, const std::string& temporary);
+    int WriteExport(int tracks, int fileType, const std::string& temporary, const ExportWriter::Progress& progress);
 
     mutable std::recursive_mutex m_lock;
     WindowMessages m_messages;
@@ -137,7 +138,7 @@ private:
     MDP_Window m_lastPlayWindow = nullptr;
 
     std::unique_ptr<DeviceRun> m_run;
-    std::atomic<bool> m_cancelSave{false};
+    ExportWriter m_export{m_messages};
 };
 
 } // namespace melodrift::sonobox

@@ -27,7 +27,7 @@ int Engine::SetFont(const std::string& path)
     std::lock_guard<std::recursive_mutex> guard(m_lock);
     if (!m_accompaniment.SetFont(path))
         return MM_ERR_FAIL;
-    if (m_live) {
+    if (m_live.On()) {
         // The keyboard follows the new font from its next note.
         CreateLiveStream();
     }

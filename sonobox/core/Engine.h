@@ -15,6 +15,7 @@
 #include "DeviceChoice.h"
 #include "DeviceRun.h"
 #include "ExportWriter.h"
+#include "LiveKeyboard.h"
 #include "MelodyTrack.h"
 #include "Mixer.h"
 #include "RecognisedMelody.h"
@@ -127,8 +128,7 @@ private:
 
     RecognisedMelody m_melody;
     Accompaniment m_accompaniment;
-    std::unique_ptr<SoundFontSynth> m_live;
-    std::vector<std::unique_ptr<SoundFontSynth>> m_retiredLive;
+    LiveKeyboard m_live;
 
     SungVoices m_voices;
     Mixer m_mixer;

@@ -147,7 +147,7 @@ int Engine::RecordTest(int deviceId, int input, MDP_Window window)
 
 void Engine::RestartLiveLocked()
 {
-    if (!m_live || m_run)
+    if (!m_live.On() || m_run)
         return;
     StartRun(std::make_unique<DeviceRun>(RunKind::Live, nullptr), std::make_shared<PlaybackProgram>(), nullptr, false);
 }
@@ -164,30 +164,26 @@ int Engine::CreateLiveStream()
     bool idleLive = m_run && m_run->GetKind() == RunKind::Live;
     if (idleLive)
         StopRunLocked(false);
-    if (m_live && m_run)
-        m_retiredLive.push_back(std::move(m_live)); // still sounding in the current run
-    m_live = std::move(synth);
+    m_live.Replace(std::move(synth), m_run != nullptr);
     RestartLiveLocked();
-    return m_run && m_run->Program().live == m_live->Synth() ? 0 : (m_run ? 0 : MM_ERR_CANTOPEN);
+    return m_run && m_run->Program().live == m_live.Synth() ? 0 : (m_run ? 0 : MM_ERR_CANTOPEN);
 }
 
 int Engine::FreeLiveStream()
 {
     std::lock_guard<std::recursive_mutex> guard(m_lock);
-    if (!m_live)
+    if (!m_live.On())
         return 0;
     if (m_run && m_run->GetKind() == RunKind::Live)
         StopRunLocked(false);
-    if (m_run)
-        m_retiredLive.push_back(std::move(m_live));
-    m_live.reset();
+    m_live.Free(m_run != nullptr);
     return 0;
 }
 
 int Engine::LiveNote(int note, bool on)
 {
     std::lock_guard<std::recursive_mutex> guard(m_lock);
-    if (note < 0 || note > 127 || !m_live || !m_run || m_run->Program().live != m_live->Synth())
+    if (note < 0 || note > 127 || !m_live.On() || !m_run || m_run->Program().live != m_live.Synth())
         return MM_ERR_FAIL;
     return m_run->Processor().Post(Command{on ? Command::NoteOn : Command::NoteOff, note, 0}) ? 0 : MM_ERR_BUSY_ENGINE;
 }

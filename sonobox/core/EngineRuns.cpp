@@ -66,8 +66,8 @@ int Engine::StartRun(std::unique_ptr<DeviceRun> run, std::shared_ptr<PlaybackPro
         device = m_device.Open(forCapture, &error);
     if (!device)
         return error;
-    if (m_live)
-        program->live = m_live->Synth();
+    if (m_live.On())
+        program->live = m_live.Synth();
     m_mixer.ApplyTo(run->Prepare(std::move(program), m_mixer.Volume(kStreamMicrophone)));
     error = run->Start(std::move(device));
     if (error != 0)
@@ -92,7 +92,7 @@ void Engine::StopRunLocked(bool commit)
         CommitRecording(*m_run);
     }
     m_run.reset();
-    m_retiredLive.clear();
+    m_live.RunEnded();
 }
 
 void Engine::Stop()

@@ -9,6 +9,8 @@ namespace {
 
 // Frequency ratio of a whole tone; every window width derives from it.
 const double kWholeTone = std::pow(2.0, 1.0 / 6.0);
+// Share of the peak threshold a harmonic must reach to support the main peak.
+constexpr double kHarmonicFloor = 0.25;
 
 }  // namespace
 
@@ -167,7 +169,11 @@ bool FundamentalEstimator::hasHarmonicSupport(double main, double threshold) con
             for (int i = K - w; i <= K + w; ++i)
                 G = std::max(G, at(i));
         }
-        if (G > sum / (3 * w - 1) && G > threshold)
+        // A harmonic need only reach a quarter of the peak threshold (2% of
+        // the main peak): a high voice on a round vowel is nearly a pure
+        // tone, its second harmonic a few percent of the fundamental, and at
+        // 8% whole notes of it were lost as unvoiced.
+        if (G > sum / (3 * w - 1) && G > kHarmonicFloor * threshold)
             return true;
     }
     return false;

@@ -48,6 +48,9 @@ TEST(FundamentalEstimator, FindsTheFundamentalOfHarmonicSpectra)
         {"low voice", 4096, 110, {0.6, 1.0, 0.8, 0.5, 0.3}, 45.0, 0.3},
         {"high voice", 2048, 880, {1.0, 0.4}, 81.0, 0.1},
         {"a lone sinusoid is no voice", 4096, 440, {1.0}, -1.0, 0},
+        // A soprano on "oo": the second harmonic 5% of the fundamental.
+        {"a nearly pure high voice", 8192, 523.25, {1.0, 0.05, 0.02}, 72.0, 0.1},
+        {"a harmonic lost in the floor is none", 8192, 523.25, {1.0, 0.01}, -1.0, 0},
     };
     for (const auto& c : cases) {
         auto s = testsignal::harmonicSpectrum(c.FFT, c.f0, c.harmonics);

@@ -114,6 +114,21 @@ TEST(NoteTracker, ALowVoiceWithAWeakFundamentalKeepsItsOctave)
     }
 }
 
+TEST(NoteTracker, AHighVoiceWithFaintHarmonicsIsHeard)
+{
+    // A high voice on a round vowel is nearly a pure tone: its second
+    // harmonic a few percent of the fundamental. Whole notes of it were
+    // called unvoiced.
+    const std::vector<SungNote> tune{{-1, 4}, {72, 1}, {74, 1}, {76, 2}, {79, 2}, {77, 1}, {76, 1},
+                                     {74, 2}, {72, 4}, {-1, 1}};
+    Voice v;
+    v.harmonics = {1.0, 0.04, 0.02};
+    for (int tempo : {80, 130}) {
+        Heard h = recognise(tune, tempo, v);
+        EXPECT_EQ(text(h.pitched), text(pitchedOf(tune))) << "tempo " << tempo;
+    }
+}
+
 TEST(NoteTracker, BreathBeforeAPhraseIsNoNote)
 {
     // Noise alone (breath, room) between phrases never becomes a note.

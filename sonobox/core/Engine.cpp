@@ -11,11 +11,8 @@
 namespace melodrift::sonobox {
 
 Engine::Engine(MDP_Window mainWindow, std::string engineDir, AnalysisSettings analysis)
-    : m_messages(mainWindow), m_analysis(analysis), m_accompaniment(std::move(engineDir))
+    : m_messages(mainWindow), m_melody(analysis), m_accompaniment(std::move(engineDir))
 {
-    m_volumes.fill(1.0f);
-    m_volumes[kStreamMicrophone] = 0.5f;
-    m_recogniser = std::make_unique<PitchloreLibrary>();
 }
 
 Engine::~Engine()
@@ -30,7 +27,7 @@ int Engine::SetFont(const std::string& path)
     std::lock_guard<std::recursive_mutex> guard(m_lock);
     if (!m_accompaniment.SetFont(path))
         return MM_ERR_FAIL;
-    if (m_live) {
+    if (m_live.On()) {
         // The keyboard follows the new font from its next note.
         CreateLiveStream();
     }
@@ -78,8 +75,8 @@ int Engine::SetVolume(int stream, float volume)
     if (stream < 0 || stream >= kStreamCount || !std::isfinite(volume))
         return MM_ERR_FAIL;
     std::lock_guard<std::recursive_mutex> guard(m_lock);
-    volume = std::clamp(volume, 0.0f, 1.0f);
-    m_volumes[static_cast<std::size_t>(stream)] = volume;
+    m_mixer.SetVolume(stream, volume);
+    volume = m_mixer.Volume(stream);
     if (m_run) {
         m_run->Processor().Post(Command{Command::SetVolume, stream, volume});
         if (stream == kStreamMicrophone)
@@ -93,7 +90,7 @@ int Engine::Level(int stream)
     if (stream < 0 || stream >= kStreamCount)
         return -1;
     std::lock_guard<std::recursive_mutex> guard(m_lock);
-    auto idle = static_cast<int>(std::lround(m_volumes[static_cast<std::size_t>(stream)] * 100.0f));
+    auto idle = static_cast<int>(std::lround(m_mixer.Volume(stream) * 100.0f));
     if (!m_run || m_run->GetKind() == RunKind::Live)
         return idle;
     if (stream == kStreamMicrophone)
@@ -112,10 +109,9 @@ int Engine::StreamLengthMs(int stream) const
     if (stream < 0 || stream >= kStreamCount)
         return -1;
     m_accompaniment.Settle();
-    auto s = static_cast<std::size_t>(stream);
     std::size_t frames = 0;
-    if (m_voices[s])
-        frames = m_voices[s]->size();
+    if (const auto& voice = m_voices.Get(stream))
+        frames = voice->size();
     else if (const auto& rendered = m_accompaniment.Rendered(stream))
         frames = StereoFrames(*rendered);
     return static_cast<int>(SamplesToMs(frames));
@@ -126,12 +122,9 @@ int Engine::SetStreamLengthMs(int stream, int ms)
     std::lock_guard<std::recursive_mutex> guard(m_lock);
     if (stream < 0 || stream >= kStreamCount || ms < 0 || ms > 3600 * 1000)
         return MM_ERR_FAIL;
-    auto s = static_cast<std::size_t>(stream);
     auto frames = static_cast<std::size_t>(MsToSamples(ms));
     if (stream == kStreamMelodyTake || stream == kStreamVoice) {
-        MonoBuffer voice = m_voices[s] ? *m_voices[s] : MonoBuffer();
-        voice.resize(frames, 0.0f);
-        m_voices[s] = std::make_shared<const MonoBuffer>(std::move(voice));
+        m_voices.SetLength(stream, frames);
         return 0;
     }
     return m_accompaniment.SetLength(stream, frames) ? 0 : MM_ERR_FAIL;
@@ -142,13 +135,13 @@ std::shared_ptr<const MonoBuffer> Engine::Voice(int stream) const
     std::lock_guard<std::recursive_mutex> guard(m_lock);
     if (stream < 0 || stream >= kStreamCount)
         return nullptr;
-    return m_voices[static_cast<std::size_t>(stream)];
+    return m_voices.Get(stream);
 }
 
 int Engine::SetEffect(int id, int state)
 {
     std::lock_guard<std::recursive_mutex> guard(m_lock);
-    if (!m_effects.Set(id, state))
+    if (!m_mixer.Effects().Set(id, state))
         return MM_ERR_FAIL;
     // The effect dialog's preview follows every change from where it is.
     if (m_run && m_run->GetKind() == RunKind::Play && m_run->Mode() == MM_PLAY_FX_PREVIEW && !m_run->Finished()) {
@@ -161,37 +154,10 @@ int Engine::SetEffect(int id, int state)
 int Engine::CombineSong(int count, const double* segments, std::int32_t* projectValue)
 {
     std::lock_guard<std::recursive_mutex> guard(m_lock);
-    if (count <= 0 || !segments || !m_voices[kStreamMelodyTake])
-        return count <= 0 || !segments ? MM_ERR_FAIL : MM_ERR_NOTHING;
-    const MonoBuffer& take = *m_voices[kStreamMelodyTake];
-    double spb = m_time.SamplesPerBar();
-    double totalBars = 0;
-    for (int i = 0; i < count; ++i) {
-        double length = segments[i * 2 + 1];
-        if (!std::isfinite(segments[i * 2]) || !std::isfinite(length) || length < 0)
-            return MM_ERR_FAIL;
-        totalBars += length;
-    }
-    if (totalBars > 4000)
-        return MM_ERR_FAIL;
-    MonoBuffer voice;
-    std::vector<std::pair<double, double>> kept;
-    for (int i = 0; i < count; ++i) {
-        double start = segments[i * 2], length = segments[i * 2 + 1];
-        auto frames = static_cast<std::int64_t>(length * spb + 0.5);
-        auto from = static_cast<std::int64_t>(std::llround(start * spb));
-        for (std::int64_t k = 0; k < frames; ++k) {
-            std::int64_t src = from + k;
-            bool voiced = start >= 0 && src >= 0 && src < static_cast<std::int64_t>(take.size());
-            voice.push_back(voiced ? take[static_cast<std::size_t>(src)] : 0.0f);
-        }
-        kept.emplace_back(start, length);
-    }
-    m_voices[kStreamVoice] = std::make_shared<const MonoBuffer>(std::move(voice));
-    m_segments = std::move(kept);
-    if (projectValue)
+    const int error = m_voices.Combine(count, segments, m_time.SamplesPerBar());
+    if (error == 0 && projectValue)
         *projectValue = 0; // the restored final take has been replaced
-    return 0;
+    return error;
 }
 
 // ---- The recognised melody ------------------------------------------------
@@ -199,60 +165,25 @@ int Engine::CombineSong(int count, const double* segments, std::int32_t* project
 int Engine::MelodyCount()
 {
     std::lock_guard<std::recursive_mutex> guard(m_lock);
-    if (!m_recogniser->Ready() || !m_haveMelody)
-        return 0;
-    return std::max(0, m_recogniser->GetMelodyInfo(nullptr, nullptr, nullptr));
+    return m_melody.Count();
 }
 
 int Engine::MelodyKey()
 {
     std::lock_guard<std::recursive_mutex> guard(m_lock);
-    if (!m_recogniser->Ready() || !m_haveMelody)
-        return -1;
-    std::int32_t key = -1;
-    m_recogniser->GetMelodyInfo(&key, nullptr, nullptr);
-    return key;
+    return m_melody.Key();
 }
 
 int Engine::Melody(std::int8_t* pitches, std::uint16_t* lengths, int key)
 {
     std::lock_guard<std::recursive_mutex> guard(m_lock);
-    if (!m_recogniser->Ready() || !m_haveMelody || !pitches || !lengths || key < -1 || key > 11)
-        return MM_ERR_FAIL;
-    int count = m_recogniser->GetMelody(nullptr, nullptr, -1);
-    if (count <= 0)
-        return count < 0 ? MM_ERR_FAIL : 0;
-    std::vector<std::uint8_t> notes(static_cast<std::size_t>(count));
-    std::vector<std::uint16_t> ticks(static_cast<std::size_t>(count));
-    int got = m_recogniser->GetMelody(notes.data(), ticks.data(), key);
-    // A re-keyed melody keeps its count; never write past what was counted.
-    got = std::clamp(got, 0, count);
-    for (int i = 0; i < got; ++i) {
-        auto n = notes[static_cast<std::size_t>(i)];
-        pitches[i] = n >= MR_REST ? static_cast<std::int8_t>(-128) : static_cast<std::int8_t>(n);
-        lengths[i] = ticks[static_cast<std::size_t>(i)];
-    }
-    return got;
+    return m_melody.Read(pitches, lengths, key);
 }
 
 std::vector<MelodyNote> Engine::MelodyNotes()
 {
     std::lock_guard<std::recursive_mutex> guard(m_lock);
-    const int count = MelodyCount();
-    if (count <= 0)
-        return {};
-    std::vector<std::int8_t> pitches(static_cast<std::size_t>(count));
-    std::vector<std::uint16_t> lengths(static_cast<std::size_t>(count));
-    const int got = Melody(pitches.data(), lengths.data(), -1);
-    std::vector<MelodyNote> notes;
-    for (int i = 0; i < got && i < count; ++i)
-        notes.push_back({pitches[static_cast<std::size_t>(i)], lengths[static_cast<std::size_t>(i)]});
-    return notes;
-}
-
-Recognition Engine::Recognise(const MonoBuffer& take)
-{
-    return RecogniseTake(*m_recogniser, m_analysis, take, m_time.tempo, m_time.metre);
+    return m_melody.Notes();
 }
 
 int Engine::LoadTakeFile(MDP_Window window, const std::string& path)
@@ -262,13 +193,11 @@ int Engine::LoadTakeFile(MDP_Window window, const std::string& path)
     auto samples = ReadMonoFile(path);
     if (!samples)
         return MM_ERR_IO;
-    Recognition r = Recognise(*samples);
+    Recognition r = m_melody.Recognise(*samples, m_time);
     auto trim = static_cast<std::size_t>(std::min<double>(r.leadInBars * m_time.SamplesPerBar(), samples->size()));
     samples->erase(samples->begin(), samples->begin() + static_cast<std::ptrdiff_t>(trim));
-    m_voices[kStreamMelodyTake] = std::make_shared<const MonoBuffer>(std::move(*samples));
-    m_voices[kStreamVoice].reset();
-    m_segments.clear();
-    m_haveMelody = r.barCount > 0;
+    m_voices.ReplaceTake(std::move(*samples));
+    m_melody.SetHave(r.barCount > 0);
     m_messages.TakeRecognised(window, r, 0);
     return r.pitchedNotes;
 }
@@ -276,15 +205,14 @@ int Engine::LoadTakeFile(MDP_Window window, const std::string& path)
 int Engine::LoadMidiMelody(MDP_Window window, const std::string& path, int track)
 {
     std::lock_guard<std::recursive_mutex> guard(m_lock);
-    if (!m_recogniser->Ready())
+    if (!m_melody.Ready())
         return MM_ERR_UNSUPPORTED;
-    std::int32_t leadIn = 0, bars = 0;
-    int notes = m_recogniser->MidiAnalysis(path.c_str(), track, &leadIn, &bars);
-    if (notes <= 0)
+    const Recognition r = m_melody.LoadMidi(path, track);
+    if (r.pitchedNotes <= 0)
         return MM_ERR_FAIL;
-    m_haveMelody = bars > 0;
-    m_messages.TakeRecognised(window, Recognition{notes, leadIn, bars}, 0);
-    return notes;
+    m_melody.SetHave(r.barCount > 0);
+    m_messages.TakeRecognised(window, r, 0);
+    return r.pitchedNotes;
 }
 
 } // namespace melodrift::sonobox

@@ -14,7 +14,12 @@
 #include "AudioDevice.h"
 #include "DeviceChoice.h"
 #include "DeviceRun.h"
+#include "ExportWriter.h"
+#include "LiveKeyboard.h"
 #include "MelodyTrack.h"
+#include "Mixer.h"
+#include "RecognisedMelody.h"
+#include "SungVoices.h"
 #include "AudioFormat.h"
 #include "MelodriftPlatform.h"
 #include "PitchloreLibrary.h"
@@ -92,7 +97,7 @@ public:
 
     // Export and project block.
     int Save(MDP_Window window, int tracks, const std::string& path, int fileType, std::int32_t* result);
-    void CancelSave() { m_cancelSave = true; }
+    void CancelSave() { m_export.Cancel(); }
     int SaveProject(const std::string& path);
     int LoadProject(const std::string& path, std::int64_t offset);
     int LoadOldTake(int stream, const std::string& path, std::int64_t offset, std::int64_t size);
@@ -112,37 +117,28 @@ private:
     void CommitMelodyTake(DeviceRun& run, MonoBuffer captured);
     void CommitFinalTake(DeviceRun& run, const MonoBuffer& captured);
     void RestartLiveLocked();
-    void ApplyVolumes(AudioProcessor& processor) const;
     std::shared_ptr<const StereoBuffer> VoiceWithEffects(int stream) const;
     std::vector<PitchCorrection> Corrections(int stream) const;
-    Recognition Recognise(const MonoBuffer& take);
     StereoBuffer MixForExport(int tracks) const;
-    int WriteExport(MDP_Window window, int tracks, int fileType, const std::string& temporary);
+    int WriteExport(int tracks, int fileType, const std::string& temporary, const ExportWriter::Progress& progress);
 
     mutable std::recursive_mutex m_lock;
     WindowMessages m_messages;
-    AnalysisSettings m_analysis;
     Timeline m_time;
 
-    std::unique_ptr<PitchloreLibrary> m_recogniser;
+    RecognisedMelody m_melody;
     Accompaniment m_accompaniment;
-    std::unique_ptr<SoundFontSynth> m_live;
-    std::vector<std::unique_ptr<SoundFontSynth>> m_retiredLive;
+    LiveKeyboard m_live;
 
-    std::array<std::shared_ptr<const MonoBuffer>, kStreamCount> m_voices{};       // streams 2, 5
-    std::array<float, kStreamCount> m_volumes{};
-    std::vector<std::pair<double, double>> m_segments;
-    VoiceEffects m_effects;
-    bool m_haveMelody = false;
+    SungVoices m_voices;
+    Mixer m_mixer;
 
     DeviceChoice m_device;
     std::atomic<bool> m_autoLevel{false}; // read by the run's worker
-    bool m_monitor = false;
-    bool m_protect = false;
     MDP_Window m_lastPlayWindow = nullptr;
 
     std::unique_ptr<DeviceRun> m_run;
-    std::atomic<bool> m_cancelSave{false};
+    ExportWriter m_export{m_messages};
 };
 
 } // namespace melodrift::sonobox

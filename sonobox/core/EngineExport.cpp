@@ -1,9 +1,5 @@
-#include <unistd.h>
-
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
-#include <filesystem>
 #include <fstream>
 
 #include "Engine.h"
@@ -14,26 +10,12 @@
 namespace melodrift::sonobox {
 namespace {
 
-// A name beside the target that no other export uses at the same time.
-std::string TemporaryName(const std::string& path)
-{
-    return path + ".part-" + std::to_string(::getpid());
-}
-
 bool WriteBytes(const std::string& path, const std::vector<std::uint8_t>& bytes)
 {
     std::ofstream file(path, std::ios::binary | std::ios::trunc);
     file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     file.close();
     return static_cast<bool>(file);
-}
-
-void MixInto(StereoBuffer& mix, const StereoBuffer& source, float volume)
-{
-    if (mix.size() < source.size())
-        mix.resize(source.size(), 0.0f);
-    for (std::size_t i = 0; i < source.size(); ++i)
-        mix[i] += source[i] * volume;
 }
 
 } // namespace
@@ -45,12 +27,12 @@ StereoBuffer Engine::MixForExport(int tracks) const
     if (tracks & MM_TRACK_ACCOMPANIMENT) {
         int s = m_accompaniment.Rendered(kStreamFullAccompaniment) ? kStreamFullAccompaniment : kStreamBaseAccompaniment;
         if (const auto& audio = m_accompaniment.Rendered(s))
-            MixInto(mix, *audio, m_volumes[static_cast<std::size_t>(s)]);
+            m_mixer.MixInto(mix, *audio, s);
     }
     if (tracks & MM_TRACK_VOICE) {
-        int s = m_voices[kStreamVoice] && !m_voices[kStreamVoice]->empty() ? kStreamVoice : kStreamMelodyTake;
+        int s = m_voices.SongStream();
         if (auto voice = VoiceWithEffects(s))
-            MixInto(mix, *voice, m_volumes[static_cast<std::size_t>(s)]);
+            m_mixer.MixInto(mix, *voice, s);
     }
     // Loud mixes are scaled down rather than clipped.
     float peak = 0;
@@ -63,7 +45,7 @@ StereoBuffer Engine::MixForExport(int tracks) const
 }
 
 // Writes the export into temporary; 0 or a failure code.
-int Engine::WriteExport(MDP_Window window, int tracks, int fileType, const std::string& temporary)
+int Engine::WriteExport(int tracks, int fileType, const std::string& temporary, const ExportWriter::Progress& progress)
 {
     if (fileType == MM_FILE_MIDI) {
         const bool full = !m_accompaniment.Midi(kStreamFullAccompaniment).empty();
@@ -72,7 +54,7 @@ int Engine::WriteExport(MDP_Window window, int tracks, int fileType, const std::
             return MM_ERR_NOTHING;
         // The base accompaniment lies under the take as sung; the full one
         // follows the song form the voice was combined along.
-        const auto withMelody = AppendMelodyTrack(midi, MelodyNotes(), full ? m_segments : decltype(m_segments){},
+        const auto withMelody = AppendMelodyTrack(midi, m_melody.Notes(), full ? m_voices.Segments() : SongSegments{},
                                                   m_time.BeatsPerBar());
         return WriteBytes(temporary, withMelody) ? 0 : MM_ERR_IO;
     }
@@ -81,55 +63,23 @@ int Engine::WriteExport(MDP_Window window, int tracks, int fileType, const std::
     StereoBuffer mix = MixForExport(tracks);
     if (mix.empty())
         return MM_ERR_NOTHING;
-    int lastPercent = -1;
-    auto progress = [&](std::size_t done, std::size_t total) {
-        int percent = total ? static_cast<int>(done * 100 / total) : 100;
-        if (percent != lastPercent) {
-            lastPercent = percent;
-            m_messages.ProgressStep(window, percent);
-        }
-        return !m_cancelSave.load();
-    };
     FileKind kind = fileType == MM_FILE_WAV ? FileKind::Wav : FileKind::Mp3;
     bool ok = WriteAudioFile(temporary, kind, mix.data(), StereoFrames(mix), 2, progress);
-    return m_cancelSave ? MM_ERR_CANCELLED : ok ? 0 : MM_ERR_IO;
+    return m_export.Cancelled() ? MM_ERR_CANCELLED : ok ? 0 : MM_ERR_IO;
 }
 
 int Engine::Save(MDP_Window window, int tracks, const std::string& path, int fileType, std::int32_t* result)
 {
     std::lock_guard<std::recursive_mutex> guard(m_lock);
-    m_cancelSave = false;
-    auto finish = [&](int code) {
-        if (result)
-            *result = code;
-        // After a cancel the dialog has already closed: nothing more is posted.
-        if (code != MM_ERR_CANCELLED)
-            m_messages.ProgressFailed(window, code);
-        return code;
-    };
+    m_export.Begin();
     if (path.empty() || fileType < MM_FILE_MP3 || fileType > MM_FILE_MIDI || tracks < 0 || tracks > 3)
-        return finish(MM_ERR_FAIL);
+        return m_export.Fail(window, MM_ERR_FAIL, result);
     if (tracks == 0)
         tracks = MM_TRACK_VOICE | MM_TRACK_ACCOMPANIMENT;
-    // Written beside the target and renamed: the chosen name never holds a
-    // half-written file, and an old file there survives a failure.
-    std::string temporary = TemporaryName(path);
-    int code = WriteExport(window, tracks, fileType, temporary);
-    if (code == 0 && m_cancelSave)
-        code = MM_ERR_CANCELLED;
-    std::error_code ec;
-    auto written = static_cast<std::size_t>(std::filesystem::file_size(temporary, ec));
-    if (code == 0 && std::rename(temporary.c_str(), path.c_str()) != 0)
-        code = MM_ERR_IO;
-    if (code != 0) {
-        std::remove(temporary.c_str());
-        return finish(code);
-    }
-    if (result)
-        *result = static_cast<std::int32_t>(std::min<std::size_t>(ec ? 0 : written, INT32_MAX));
-    m_messages.ProgressStep(window, 100);
-    m_messages.ProgressDone(window);
-    return 0;
+    return m_export.Write(window, path, result,
+                          [&](const std::string& temporary, const ExportWriter::Progress& progress) {
+                              return WriteExport(tracks, fileType, temporary, progress);
+                          });
 }
 
 } // namespace melodrift::sonobox

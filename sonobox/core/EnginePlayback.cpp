@@ -7,66 +7,24 @@
 #include "Sonobox.h"
 
 namespace melodrift::sonobox {
-namespace {
-
-std::shared_ptr<const StereoBuffer> MonoToStereo(const MonoBuffer& mono)
-{
-    auto stereo = std::make_shared<StereoBuffer>(mono.size() * 2);
-    for (std::size_t i = 0; i < mono.size(); ++i)
-        (*stereo)[i * 2] = (*stereo)[i * 2 + 1] = mono[i];
-    return stereo;
-}
-
-} // namespace
 
 std::vector<PitchCorrection> Engine::Corrections(int stream) const
 {
-    std::vector<PitchCorrection> result;
-    if (m_effects.Get(MM_FX_TUNE) == 0 || !m_recogniser->Ready() || !m_haveMelody)
-        return result;
-    int count = m_recogniser->GetPitchRevise(nullptr, nullptr);
-    if (count <= 0)
-        return result;
-    std::vector<float> offsets(static_cast<std::size_t>(count));
-    std::vector<std::int32_t> ticks(static_cast<std::size_t>(count));
-    count = std::min(count, m_recogniser->GetPitchRevise(offsets.data(), ticks.data()));
-    double samplesPerTick = m_time.SamplesPerBeat() / 192.0;
-    std::vector<PitchCorrection> take;
-    for (int i = 0; i < count; ++i)
-        take.push_back({static_cast<std::size_t>(std::max(0, ticks[static_cast<std::size_t>(i)]) * samplesPerTick),
-                        offsets[static_cast<std::size_t>(i)]});
-    if (stream != kStreamVoice)
+    if (m_mixer.Effects().Get(MM_FX_TUNE) == 0)
+        return {};
+    std::vector<PitchCorrection> take = m_melody.TakeCorrections(m_time.SamplesPerBeat());
+    if (take.empty() || stream != kStreamVoice)
         return take;
-    // The combined voice: carry each take correction to where its segment lies.
-    double spb = m_time.SamplesPerBar();
-    double songPos = 0;
-    for (const auto& [start, length] : m_segments) {
-        if (start >= 0) {
-            double from = start * spb, to = from + length * spb;
-            float current = 0;
-            for (const PitchCorrection& c : take)
-                if (static_cast<double>(c.at) <= from)
-                    current = c.semitones;
-            result.push_back({static_cast<std::size_t>(songPos), current});
-            for (const PitchCorrection& c : take)
-                if (static_cast<double>(c.at) > from && static_cast<double>(c.at) < to)
-                    result.push_back({static_cast<std::size_t>(songPos + static_cast<double>(c.at) - from), c.semitones});
-        } else {
-            result.push_back({static_cast<std::size_t>(songPos), 0.0f});
-        }
-        songPos += length * spb;
-    }
-    return result;
+    // The combined voice: each take correction goes where its segment lies.
+    return m_voices.AlongSong(take, m_time.SamplesPerBar());
 }
 
 std::shared_ptr<const StereoBuffer> Engine::VoiceWithEffects(int stream) const
 {
-    const auto& voice = m_voices[static_cast<std::size_t>(stream)];
+    const auto& voice = m_voices.Get(stream);
     if (!voice || voice->empty())
         return nullptr;
-    if (!m_effects.AnyOn())
-        return MonoToStereo(*voice);
-    return std::make_shared<const StereoBuffer>(m_effects.Process(*voice, Corrections(stream)));
+    return m_mixer.Voice(*voice, [&] { return Corrections(stream); });
 }
 
 int Engine::Play(MDP_Window window, double start, int mode)
@@ -94,8 +52,8 @@ int Engine::Play(MDP_Window window, double start, int mode)
     };
     switch (mode) {
     case MM_PLAY_TAKE:
-        if (m_voices[kStreamMelodyTake])
-            add(MonoToStereo(*m_voices[kStreamMelodyTake]), kStreamMelodyTake);
+        if (const auto& take = m_voices.Take())
+            add(Mixer::MonoToStereo(*take), kStreamMelodyTake);
         break;
     case MM_PLAY_BASE:
         addRendered(kStreamBaseAccompaniment);
@@ -106,7 +64,7 @@ int Engine::Play(MDP_Window window, double start, int mode)
         add(VoiceWithEffects(kStreamVoice), kStreamVoice);
         break;
     case MM_PLAY_FX_PREVIEW: {
-        int stream = m_voices[kStreamVoice] && !m_voices[kStreamVoice]->empty() ? kStreamVoice : kStreamMelodyTake;
+        int stream = m_voices.SongStream();
         add(VoiceWithEffects(stream), stream);
         break;
     }
@@ -189,7 +147,7 @@ int Engine::RecordTest(int deviceId, int input, MDP_Window window)
 
 void Engine::RestartLiveLocked()
 {
-    if (!m_live || m_run)
+    if (!m_live.On() || m_run)
         return;
     StartRun(std::make_unique<DeviceRun>(RunKind::Live, nullptr), std::make_shared<PlaybackProgram>(), nullptr, false);
 }
@@ -206,30 +164,26 @@ int Engine::CreateLiveStream()
     bool idleLive = m_run && m_run->GetKind() == RunKind::Live;
     if (idleLive)
         StopRunLocked(false);
-    if (m_live && m_run)
-        m_retiredLive.push_back(std::move(m_live)); // still sounding in the current run
-    m_live = std::move(synth);
+    m_live.Replace(std::move(synth), m_run != nullptr);
     RestartLiveLocked();
-    return m_run && m_run->Program().live == m_live->Synth() ? 0 : (m_run ? 0 : MM_ERR_CANTOPEN);
+    return m_run && m_run->Program().live == m_live.Synth() ? 0 : (m_run ? 0 : MM_ERR_CANTOPEN);
 }
 
 int Engine::FreeLiveStream()
 {
     std::lock_guard<std::recursive_mutex> guard(m_lock);
-    if (!m_live)
+    if (!m_live.On())
         return 0;
     if (m_run && m_run->GetKind() == RunKind::Live)
         StopRunLocked(false);
-    if (m_run)
-        m_retiredLive.push_back(std::move(m_live));
-    m_live.reset();
+    m_live.Free(m_run != nullptr);
     return 0;
 }
 
 int Engine::LiveNote(int note, bool on)
 {
     std::lock_guard<std::recursive_mutex> guard(m_lock);
-    if (note < 0 || note > 127 || !m_live || !m_run || m_run->Program().live != m_live->Synth())
+    if (note < 0 || note > 127 || !m_live.On() || !m_run || m_run->Program().live != m_live.Synth())
         return MM_ERR_FAIL;
     return m_run->Processor().Post(Command{on ? Command::NoteOn : Command::NoteOff, note, 0}) ? 0 : MM_ERR_BUSY_ENGINE;
 }

@@ -36,11 +36,11 @@ int Engine::SaveProject(const std::string& path)
     ProjectBlock block;
     block.tempo = m_time.tempo;
     block.metre = m_time.metre;
-    std::copy(m_volumes.begin(), m_volumes.end(), block.volumes.begin());
+    std::copy(m_mixer.Volumes().begin(), m_mixer.Volumes().end(), block.volumes.begin());
     for (std::size_t i = 0; i < VoiceEffects::kIds.size(); ++i)
-        block.effects[i] = m_effects.Get(VoiceEffects::kIds[i]);
+        block.effects[i] = m_mixer.Effects().Get(VoiceEffects::kIds[i]);
     for (int stream : {kStreamMelodyTake, kStreamVoice}) {
-        const auto& voice = m_voices[static_cast<std::size_t>(stream)];
+        const auto& voice = m_voices.Get(stream);
         if (!voice || voice->empty())
             continue;
         ProjectBlock::Take take;
@@ -51,7 +51,7 @@ int Engine::SaveProject(const std::string& path)
             return MM_ERR_IO;
         block.takes.push_back(std::move(take));
     }
-    block.segments = m_segments;
+    block.segments = m_voices.Segments();
     std::vector<std::uint8_t> bytes = SerializeProjectBlock(block);
     std::int64_t start = 0;
     {
@@ -63,9 +63,7 @@ int Engine::SaveProject(const std::string& path)
         if (!file)
             return MM_ERR_IO;
     }
-    std::int32_t recogniser = 0;
-    if (m_recogniser->Ready() && m_haveMelody)
-        recogniser = std::max(0, m_recogniser->SaveProject(path.c_str()));
+    const std::int32_t recogniser = m_melody.Save(path);
     if (recogniser > 0) {
         std::fstream file(path, std::ios::binary | std::ios::in | std::ios::out);
         file.seekp(start + static_cast<std::int64_t>(bytes.size() - kRecogniserSizeFromEnd));
@@ -84,10 +82,8 @@ int Engine::LoadProject(const std::string& path, std::int64_t offset)
     std::lock_guard<std::recursive_mutex> guard(m_lock);
     StopRunLocked(false);
     m_accompaniment.Clear();
-    for (auto& voice : m_voices)
-        voice.reset();
-    m_segments.clear();
-    m_haveMelody = false;
+    m_voices.Clear();
+    m_melody.SetHave(false);
     auto bytes = ReadRange(path, offset, -1);
     if (!bytes)
         return MM_ERR_IO;
@@ -104,18 +100,14 @@ int Engine::LoadProject(const std::string& path, std::int64_t offset)
             return MM_ERR_FORMAT;
         voices[take.stream] = std::make_shared<const MonoBuffer>(std::move(*samples));
     }
-    m_voices = voices;
-    m_segments = block->segments;
-    if (m_voices[kStreamMelodyTake] && m_recogniser->Ready()) {
-        std::int32_t read = 0;
-        if (block->recogniserBytes > 0)
-            read = m_recogniser->LoadProject(path.c_str(), static_cast<std::int32_t>(offset + static_cast<std::int64_t>(blockBytes)), 0);
-        if (read > 0)
-            m_haveMelody = true;
-        else
-            m_haveMelody = Recognise(*m_voices[kStreamMelodyTake]).barCount > 0; // rebuild what was lost
+    m_voices.Load(voices, block->segments);
+    if (m_voices.Take() && m_melody.Ready()) {
+        if (block->recogniserBytes > 0 && m_melody.Load(path, offset + static_cast<std::int64_t>(blockBytes)))
+            m_melody.SetHave(true);
+        else // rebuild what was lost
+            m_melody.SetHave(m_melody.Recognise(*m_voices.Take(), m_time).barCount > 0);
     }
-    return m_voices[kStreamVoice] ? 1 : 0;
+    return m_voices.Voice() ? 1 : 0;
 }
 
 int Engine::LoadOldTake(int stream, const std::string& path, std::int64_t offset, std::int64_t size)
@@ -123,7 +115,7 @@ int Engine::LoadOldTake(int stream, const std::string& path, std::int64_t offset
     std::lock_guard<std::recursive_mutex> guard(m_lock);
     if (size <= 0) {
         // An old project without this take: nothing to read.
-        m_voices[static_cast<std::size_t>(stream)].reset();
+        m_voices.Set(stream, nullptr);
         return size == 0 ? 0 : MM_ERR_FAIL;
     }
     auto bytes = ReadRange(path, offset, size);
@@ -132,20 +124,14 @@ int Engine::LoadOldTake(int stream, const std::string& path, std::int64_t offset
     auto samples = DecodeMonoMemory(bytes->data(), bytes->size());
     if (!samples)
         return MM_ERR_FORMAT;
-    m_voices[static_cast<std::size_t>(stream)] = std::make_shared<const MonoBuffer>(std::move(*samples));
+    m_voices.Set(stream, std::make_shared<const MonoBuffer>(std::move(*samples)));
     return static_cast<int>(size);
 }
 
 int Engine::LoadOldAnalysis(const std::string& path, std::int64_t offset, std::uint32_t version)
 {
     std::lock_guard<std::recursive_mutex> guard(m_lock);
-    if (!m_recogniser->Ready())
-        return MM_ERR_UNSUPPORTED;
-    int read = m_recogniser->LoadAnalysis(path.c_str(), static_cast<std::int32_t>(offset), static_cast<std::int32_t>(version));
-    if (read <= 0)
-        return MM_ERR_FORMAT;
-    m_haveMelody = true;
-    return read;
+    return m_melody.LoadAnalysis(path, offset, version);
 }
 
 } // namespace melodrift::sonobox

@@ -56,7 +56,7 @@ int Engine::Record(MDP_Window window, double start, double punchIn, double punch
     if (recording.punchIn >= 0 && recording.punchOut >= 0 && recording.punchOut <= recording.punchIn)
         return MM_ERR_FAIL;
     StopRunLocked(true); // may commit a take, so the take is looked at after it
-    const auto& take = m_voices[kStreamMelodyTake];
+    const auto& take = m_voices.Take();
     if (mode == MM_RECORD_FINAL)
         recording.partial = true;
     else
@@ -65,11 +65,8 @@ int Engine::Record(MDP_Window window, double start, double punchIn, double punch
 
     // A melody take that yields no bars (silence, cancelled in the count-in)
     // must not cost the melody that was there.
-    if (mode != MM_RECORD_FINAL && m_haveMelody) {
-        recording.previous = std::make_unique<MelodySnapshot>(*m_recogniser, take, m_voices[kStreamVoice], m_segments);
-        if (!recording.previous->Valid())
-            recording.previous.reset();
-    }
+    if (mode != MM_RECORD_FINAL)
+        recording.previous = m_melody.Snapshot(take, m_voices.Voice(), m_voices.Segments());
 
     std::int64_t countIn = 0;
     if (mode != MM_RECORD_FINAL && !recording.partial)
@@ -85,11 +82,8 @@ int Engine::Record(MDP_Window window, double start, double punchIn, double punch
     }
     recording.latencyMs = static_cast<int>(std::lround(device->LatencyMs()));
     recording.origin = run->startSample - countIn - MsToSamples(recording.latencyMs);
-    if (mode != MM_RECORD_FINAL && !recording.partial && run->startSample == 0) {
-        recording.analyser = std::make_unique<TakeAnalyser>(*m_recogniser, m_analysis);
-        if (!recording.analyser->Begin(m_time.tempo, m_time.metre))
-            recording.analyser.reset();
-    }
+    if (mode != MM_RECORD_FINAL && !recording.partial && run->startSample == 0)
+        recording.analyser = m_melody.BeginTake(m_time);
     error = StartRun(std::move(run), program, std::move(device), true);
     if (error != 0)
         RestartLiveLocked();
@@ -114,7 +108,7 @@ std::shared_ptr<PlaybackProgram> Engine::RecordProgram(const DeviceRun& run, std
         program->sources.push_back({base, kStreamBaseAccompaniment, sourceStart});
     if (take.mode != MM_RECORD_FINAL && take.partial)
         program->sources.push_back(
-            {MutedStereo(*m_voices[kStreamMelodyTake], muteFrom, take.punchOut), kStreamMelodyTake, sourceStart});
+            {MutedStereo(*m_voices.Take(), muteFrom, take.punchOut), kStreamMelodyTake, sourceStart});
     if (take.mode == MM_RECORD_FINAL) {
         // The take ends with the accompaniment.
         if (const auto& accompaniment = m_accompaniment.Rendered(kStreamFullAccompaniment)) {
@@ -123,7 +117,7 @@ std::shared_ptr<PlaybackProgram> Engine::RecordProgram(const DeviceRun& run, std
             if (program->endFrame <= 0)
                 return nullptr;
         }
-        if (const auto& voice = m_voices[kStreamVoice])
+        if (const auto& voice = m_voices.Voice())
             program->sources.push_back({MutedStereo(*voice, muteFrom, take.punchOut), kStreamVoice, sourceStart});
     }
     return program;
@@ -148,8 +142,8 @@ void Engine::CommitMelodyTake(DeviceRun& run, MonoBuffer captured)
 {
     const RecordingTake& recording = *run.take;
     MonoBuffer take;
-    if (recording.partial && m_voices[kStreamMelodyTake])
-        take = *m_voices[kStreamMelodyTake];
+    if (recording.partial && m_voices.Take())
+        take = *m_voices.Take();
     else
         take.clear();
     std::int64_t from = recording.partial && recording.punchIn >= 0 ? std::max(recording.punchIn, run.startSample)
@@ -160,13 +154,11 @@ void Engine::CommitMelodyTake(DeviceRun& run, MonoBuffer captured)
         std::size_t skip = std::min(captured.size(), static_cast<std::size_t>(-recording.origin));
         recognition = recording.analyser->Finish(captured.data() + skip, captured.size() - skip);
     } else {
-        recognition = Recognise(take);
+        recognition = m_melody.Recognise(take, m_time);
     }
     if (recognition.barCount <= 0 && recording.previous && recording.previous->RestoreRecogniser()) {
-        m_voices[kStreamMelodyTake] = recording.previous->take;
-        m_voices[kStreamVoice] = recording.previous->voice;
-        m_segments = recording.previous->segments;
-        m_haveMelody = true;
+        m_voices.Restore(recording.previous->take, recording.previous->voice, recording.previous->segments);
+        m_melody.SetHave(true);
         m_messages.TakeRecognised(run.Window(), recognition, recording.latencyMs);
         return;
     }
@@ -174,22 +166,21 @@ void Engine::CommitMelodyTake(DeviceRun& run, MonoBuffer captured)
     auto trim = static_cast<std::size_t>(
         std::min<double>(std::max(0, recognition.leadInBars) * m_time.SamplesPerBar(), static_cast<double>(take.size())));
     take.erase(take.begin(), take.begin() + static_cast<std::ptrdiff_t>(trim));
-    m_voices[kStreamMelodyTake] = std::make_shared<const MonoBuffer>(std::move(take));
-    if (!recording.partial) {
-        m_voices[kStreamVoice].reset();
-        m_segments.clear();
-    }
-    m_haveMelody = recognition.barCount > 0;
+    if (recording.partial)
+        m_voices.Set(kStreamMelodyTake, std::make_shared<const MonoBuffer>(std::move(take)));
+    else
+        m_voices.ReplaceTake(std::move(take));
+    m_melody.SetHave(recognition.barCount > 0);
     m_messages.TakeRecognised(run.Window(), recognition, recording.latencyMs);
 }
 
 void Engine::CommitFinalTake(DeviceRun& run, const MonoBuffer& captured)
 {
     const RecordingTake& recording = *run.take;
-    MonoBuffer voice = m_voices[kStreamVoice] ? *m_voices[kStreamVoice] : MonoBuffer();
+    MonoBuffer voice = m_voices.Voice() ? *m_voices.Voice() : MonoBuffer();
     std::int64_t from = recording.punchIn >= 0 ? std::max(recording.punchIn, run.startSample) : run.startSample;
     Overwrite(voice, captured, recording.origin, from, recording.punchOut);
-    m_voices[kStreamVoice] = std::make_shared<const MonoBuffer>(std::move(voice));
+    m_voices.Set(kStreamVoice, std::make_shared<const MonoBuffer>(std::move(voice)));
     m_messages.TakeRecognised(run.Window(), Recognition{}, recording.latencyMs);
 }
 

@@ -18,7 +18,7 @@ int Engine::SetRecordDevice(int* deviceId, const char* name, int* input, float* 
     if (volume && *volume >= 0)
         SetVolume(kStreamMicrophone, *volume);
     if (volume)
-        *volume = m_volumes[kStreamMicrophone];
+        *volume = m_mixer.Volume(kStreamMicrophone);
     return m_device.Choose(deviceId, wanted, input) ? 0 : MM_ERR_FAIL;
 }
 
@@ -37,7 +37,7 @@ void Engine::SetAutoLevel(bool on)
 void Engine::SetMonitor(bool on)
 {
     std::lock_guard<std::recursive_mutex> guard(m_lock);
-    m_monitor = on;
+    m_mixer.SetMonitor(on);
     if (m_run)
         m_run->Processor().Post(Command{Command::SetMonitor, 0, on ? 1.0f : 0.0f});
 }
@@ -45,17 +45,9 @@ void Engine::SetMonitor(bool on)
 void Engine::SetProtect(bool on)
 {
     std::lock_guard<std::recursive_mutex> guard(m_lock);
-    m_protect = on;
+    m_mixer.SetProtect(on);
     if (m_run)
         m_run->Processor().Post(Command{Command::SetProtect, 0, on ? 1.0f : 0.0f});
-}
-
-void Engine::ApplyVolumes(AudioProcessor& processor) const
-{
-    for (int s = 0; s < kStreamCount; ++s)
-        processor.Post(Command{Command::SetVolume, s, m_volumes[static_cast<std::size_t>(s)]});
-    processor.Post(Command{Command::SetMonitor, 0, m_monitor ? 1.0f : 0.0f});
-    processor.Post(Command{Command::SetProtect, 0, m_protect ? 1.0f : 0.0f});
 }
 
 // ---- Runs -----------------------------------------------------------------
@@ -74,9 +66,9 @@ int Engine::StartRun(std::unique_ptr<DeviceRun> run, std::shared_ptr<PlaybackPro
         device = m_device.Open(forCapture, &error);
     if (!device)
         return error;
-    if (m_live)
-        program->live = m_live->Synth();
-    ApplyVolumes(run->Prepare(std::move(program), m_volumes[kStreamMicrophone]));
+    if (m_live.On())
+        program->live = m_live.Synth();
+    m_mixer.ApplyTo(run->Prepare(std::move(program), m_mixer.Volume(kStreamMicrophone)));
     error = run->Start(std::move(device));
     if (error != 0)
         return error;
@@ -94,13 +86,13 @@ void Engine::StopRunLocked(bool commit)
     m_run->Stop();
     const RunKind kind = m_run->GetKind();
     if (kind == RunKind::Record || kind == RunKind::Test)
-        m_volumes[kStreamMicrophone] = m_run->RecordVolume();
+        m_mixer.SetVolume(kStreamMicrophone, m_run->RecordVolume());
     if (commit && !m_run->Finished() && kind == RunKind::Record) {
         m_run->TakeQueuedInput();
         CommitRecording(*m_run);
     }
     m_run.reset();
-    m_retiredLive.clear();
+    m_live.RunEnded();
 }
 
 void Engine::Stop()
@@ -120,7 +112,7 @@ void Engine::FinishNaturally(DeviceRun& run, bool deviceLost)
         }
         run.Device().Stop();
         if (run.GetKind() == RunKind::Record)
-            m_volumes[kStreamMicrophone] = run.RecordVolume();
+            m_mixer.SetVolume(kStreamMicrophone, run.RecordVolume());
         m_messages.EngineStopped(run.Window(), deviceLost);
         if (run.GetKind() == RunKind::Record)
             CommitRecording(run);

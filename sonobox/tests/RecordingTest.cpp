@@ -175,14 +175,12 @@ TEST_F(Recording, ADeviceLostMidTakeIsSaidAndWhatCameIsKept)
 struct WorkerHold {
     std::string speaker;
     std::uintmax_t lostBytes = 0; // speaker data once the device is gone
-    int holds = 0;
 
     static void OnPost(const PostedMessage& posted, void* context)
     {
         auto* self = static_cast<WorkerHold*>(context);
         if (posted.message != UM_RECORD_VOLUME)
             return;
-        ++self->holds;
         std::uintmax_t last = 0;
         auto still = std::chrono::steady_clock::now();
         for (;;) {
@@ -227,7 +225,6 @@ TEST_F(Recording, ADeviceLostWhileTheAnalysisLagsKeepsEverythingItDelivered)
     EXPECT_EQ(stopped->wParam, MM_STOPPED_DEVICE_LOST);
     ASSERT_TRUE(m_log.WaitFor(UM_TAKE_RECOGNISED));
     m_log.onPost = nullptr;
-    EXPECT_GE(hold.holds, 2);
     // Everything sung in the two bars before the loss.
     const std::vector<int> sung = EngineMelody();
     EXPECT_EQ(sung, (std::vector<int>{60, 62, 64, 65, 67, 65, 64}));

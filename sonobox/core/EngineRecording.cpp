@@ -104,7 +104,8 @@ std::shared_ptr<PlaybackProgram> Engine::RecordProgram(const DeviceRun& run, std
     }
     std::int64_t sourceStart = run.startSample - countIn;
     std::int64_t muteFrom = take.punchIn >= 0 ? take.punchIn : run.startSample;
-    if (const auto& base = m_accompaniment.Rendered(kStreamBaseAccompaniment); take.mode == MM_RECORD_MELODY_ACC && base)
+    const auto& base = m_accompaniment.Rendered(kStreamBaseAccompaniment);
+    if (take.mode == MM_RECORD_MELODY_ACC && base)
         program->sources.push_back({base, kStreamBaseAccompaniment, sourceStart});
     if (take.mode != MM_RECORD_FINAL && take.partial)
         program->sources.push_back(
@@ -163,8 +164,8 @@ void Engine::CommitMelodyTake(DeviceRun& run, MonoBuffer captured)
         return;
     }
     // The melody's first bar becomes the take's first bar.
-    auto trim = static_cast<std::size_t>(
-        std::min<double>(std::max(0, recognition.leadInBars) * m_time.SamplesPerBar(), static_cast<double>(take.size())));
+    const double leadIn = std::max(0, recognition.leadInBars) * m_time.SamplesPerBar();
+    auto trim = static_cast<std::size_t>(std::min<double>(leadIn, static_cast<double>(take.size())));
     take.erase(take.begin(), take.begin() + static_cast<std::ptrdiff_t>(trim));
     if (recording.partial)
         m_voices.Set(kStreamMelodyTake, std::make_shared<const MonoBuffer>(std::move(take)));

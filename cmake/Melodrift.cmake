@@ -2,10 +2,36 @@
 # tests link, a shared library that holds only the C boundary, tests beside the
 # code, fuzz targets and benchmarks registered the same way everywhere.
 
-# melodrift_library(NAME <Name> CORE <sources...> ABI <sources...> [LIBS <libs...>])
-# Makes <name>_core (static) and lib<Name>.so (shared, C entry points only).
+# melodrift_version_script(<target> <header>)
+# Exports from the shared library <target> exactly the C functions <header>
+# declares with MELODRIFT_API or MELODRIFT_EXPORT; everything else, the weak
+# template code of the standard library included, stays local.
+function(melodrift_version_script target header)
+  file(READ ${header} text)
+  string(REGEX MATCHALL "MELODRIFT_(API|EXPORT)[^;(]*[^A-Za-z0-9_;(][A-Za-z_][A-Za-z0-9_]*[ \t\r\n]*\\(" declarations "${text}")
+  set(names "")
+  foreach(declaration ${declarations})
+    string(REGEX REPLACE ".*[^A-Za-z0-9_]([A-Za-z_][A-Za-z0-9_]*)[ \t\r\n]*\\($" "\\1" name "${declaration}")
+    string(APPEND names "    ${name};\n")
+  endforeach()
+  if(names STREQUAL "")
+    message(FATAL_ERROR "${header} declares no exported function")
+  endif()
+  set(map ${CMAKE_CURRENT_BINARY_DIR}/${target}.map)
+  file(CONFIGURE OUTPUT ${map} CONTENT "{\n  global:\n${names}  local:\n    *;\n};\n")
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${header})
+  target_link_options(${target} PRIVATE -Wl,--version-script=${map})
+  set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${map})
+endfunction()
+
+# melodrift_library(NAME <Name> CORE <sources...> ABI <sources...> [LIBS <libs...>] [HEADER <header>])
+# Makes <name>_core (static) and lib<Name>.so (shared, exporting only the C
+# entry points its header, by default include/<Name>.h, declares).
 function(melodrift_library)
-  cmake_parse_arguments(ML "" "NAME" "CORE;ABI;LIBS" ${ARGN})
+  cmake_parse_arguments(ML "" "NAME;HEADER" "CORE;ABI;LIBS" ${ARGN})
+  if(NOT ML_HEADER)
+    set(ML_HEADER ${CMAKE_SOURCE_DIR}/include/${ML_NAME}.h)
+  endif()
   string(TOLOWER ${ML_NAME} lower)
   add_library(${lower}_core STATIC ${ML_CORE})
   target_include_directories(${lower}_core PUBLIC ${CMAKE_SOURCE_DIR}/include ${CMAKE_CURRENT_SOURCE_DIR})
@@ -15,6 +41,7 @@ function(melodrift_library)
   target_compile_definitions(${ML_NAME} PRIVATE MELODRIFT_BUILDING_LIBRARY)
   target_compile_definitions(${lower}_core PRIVATE MELODRIFT_BUILDING_LIBRARY)
   target_link_options(${ML_NAME} PRIVATE -Wl,--no-undefined)
+  melodrift_version_script(${ML_NAME} ${ML_HEADER})
 endfunction()
 
 # melodrift_test(NAME <name> SOURCES <...> LIBS <...>)

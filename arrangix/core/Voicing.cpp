@@ -4,6 +4,43 @@ namespace arrangix {
 
 namespace {
 
+constexpr int kOctave = 12;
+constexpr int kLowestPitch = 0;
+constexpr int kHighestPitch = 127;
+
+// Intervals above the chord's root, in semitones.
+constexpr int kRoot = 0;
+constexpr int kMinorThird = 3;
+constexpr int kMajorThird = 4;
+constexpr int kFifth = 7;
+constexpr int kMinorSixth = 8;
+constexpr int kMajorSixth = 9;
+constexpr int kMinorSeventh = 10;
+constexpr int kMajorSeventh = 11;
+
+// Roots up to this one (F over C) move a root-only pattern up; higher roots
+// move it down, so it never travels more than half an octave.
+constexpr int kHighestRootMovedUp = 5;
+
+// General MIDI program families (0-based program numbers).
+struct ProgramRange {
+    int first, last;
+    bool holds(int program) const { return program >= first && program <= last; }
+};
+constexpr ProgramRange kPianos{0, 9}; // the pianos and the first chromatic percussion
+constexpr ProgramRange kGuitars{24, 31};
+constexpr ProgramRange kBasses{32, 39};
+constexpr ProgramRange kStringsAndEnsembles{40, 55};
+constexpr ProgramRange kSynthLeadsAndPads{80, 95};
+
+// Highest pitch a piano or guitar part keeps as a single line (a bass or
+// melody figure) rather than voicing it as a chord tone.
+constexpr int kPianoLineTop = 50;
+constexpr int kGuitarLineTop = 52;
+constexpr int kGuitarLowest = 40; // E2, the open low string
+constexpr int kBassLowest = 28;   // E1, the open low string of a bass
+constexpr int kBassTop = 50;
+
 // [type][root - 1][role]
 constexpr int8_t kVoicing[4][11][4] = {
     {{1, 1, 1, 0}, {2, 2, 2, 0}, {-2, -1, 0, 0}, {-1, 0, 1, 0}, {0, 1, 2, 0}, {1, 2, 3, 0},
@@ -24,23 +61,24 @@ struct Register {
 
 Register registerFor(uint8_t program, int pitch)
 {
-    if (program <= 9)
-        return pitch > 50 ? Register{true, 0, 127} : Register{false, 0, 50};
-    if (program >= 24 && program <= 31)
-        return pitch > 52 ? Register{true, 0, 127} : Register{false, 40, 52};
-    if (program >= 32 && program <= 39)
-        return {false, 28, 50};
-    if ((program >= 40 && program <= 55) || (program >= 80 && program <= 95))
-        return {true, 0, 127};
-    return {false, 0, 127};
+    constexpr Register kChordTones{true, kLowestPitch, kHighestPitch};
+    if (kPianos.holds(program))
+        return pitch > kPianoLineTop ? kChordTones : Register{false, kLowestPitch, kPianoLineTop};
+    if (kGuitars.holds(program))
+        return pitch > kGuitarLineTop ? kChordTones : Register{false, kGuitarLowest, kGuitarLineTop};
+    if (kBasses.holds(program))
+        return {false, kBassLowest, kBassTop};
+    if (kStringsAndEnsembles.holds(program) || kSynthLeadsAndPads.holds(program))
+        return kChordTones;
+    return {false, kLowestPitch, kHighestPitch};
 }
 
 int fold(int pitch, int low, int high)
 {
     while (pitch < low)
-        pitch += 12;
+        pitch += kOctave;
     while (pitch > high)
-        pitch -= 12;
+        pitch -= kOctave;
     return pitch;
 }
 
@@ -52,24 +90,24 @@ bool isSeventh(int type) { return type == kDominant7 || type == kMinor7; }
 int chordRole(int pitchClass, int type)
 {
     switch (pitchClass) {
-    case 0:
-        return 0;
-    case 3:
-        return isMajorish(type) ? -1 : 1;
-    case 4:
-        return isMajorish(type) ? 1 : -1;
-    case 7:
-        return 2;
-    case 10:
-        return isSeventh(type) ? 3 : -1;
+    case kRoot:
+        return kRoleRoot;
+    case kMinorThird:
+        return isMajorish(type) ? kNoChordTone : kRoleThird;
+    case kMajorThird:
+        return isMajorish(type) ? kRoleThird : kNoChordTone;
+    case kFifth:
+        return kRoleFifth;
+    case kMinorSeventh:
+        return isSeventh(type) ? kRoleSeventh : kNoChordTone;
     default:
-        return -1;
+        return kNoChordTone;
     }
 }
 
 int voicingOffset(int type, int root, int role)
 {
-    if (root < 1 || root > 11 || type < 0 || type > 3 || role < 0 || role > 3)
+    if (root < 1 || root > kMajorSeventh || type < kMajor || type > kMinor7 || role < kRoleRoot || role > kRoleSeventh)
         return 0;
     return kVoicing[type][root - 1][role];
 }
@@ -78,13 +116,13 @@ int fitPitch(int pitch, int root, std::optional<int> type, uint8_t program)
 {
     Register reg = registerFor(program, pitch);
     if (type) {
-        int role = reg.chordTest ? chordRole(pitch % 12, *type) : -1;
-        if (role >= 0)
-            return fold(pitch + voicingOffset(*type, root, role), 0, 127);
+        int role = reg.chordTest ? chordRole(pitch % kOctave, *type) : kNoChordTone;
+        if (role != kNoChordTone)
+            return fold(pitch + voicingOffset(*type, root, role), kLowestPitch, kHighestPitch);
         if (reg.chordTest)
-            reg = {false, 0, 127};
+            reg = {false, kLowestPitch, kHighestPitch};
     }
-    int moved = root <= 5 ? pitch + root : pitch - (12 - root);
+    int moved = root <= kHighestRootMovedUp ? pitch + root : pitch - (kOctave - root);
     return fold(moved, reg.low, reg.high);
 }
 
@@ -92,21 +130,26 @@ int convertType(int pitch, int from, int to)
 {
     if (from == to)
         return pitch;
-    int pc = pitch % 12;
+    int pc = pitch % kOctave;
     int result = pitch;
+    // Major to minor lowers the third, sixth and seventh by a semitone;
+    // minor to major raises them (the minor seventh only towards a triad).
     if (isMajorish(from) && !isMajorish(to)) {
-        if (pc == 4 || pc == 9 || pc == 11)
+        if (pc == kMajorThird || pc == kMajorSixth || pc == kMajorSeventh)
             result -= 1;
     } else if (!isMajorish(from) && isMajorish(to)) {
-        if (pc == 3 || pc == 8 || (pc == 10 && to == kMajor))
+        if (pc == kMinorThird || pc == kMinorSixth || (pc == kMinorSeventh && to == kMajor))
             result += 1;
     }
+    // A seventh chord takes the fifth up to the minor seventh; a triad takes
+    // the seventh back down to the fifth.
+    const int fifthToSeventh = kMinorSeventh - kFifth;
     if (!isSeventh(from) && isSeventh(to)) {
-        if (pc == 7)
-            result += 3;
+        if (pc == kFifth)
+            result += fifthToSeventh;
     } else if (isSeventh(from) && !isSeventh(to)) {
-        if (pc == 10)
-            result = pitch - 3;
+        if (pc == kMinorSeventh)
+            result = pitch - fifthToSeventh;
     }
     return result;
 }

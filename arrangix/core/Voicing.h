@@ -7,8 +7,10 @@ namespace arrangix {
 
 enum ChordType : uint8_t { kMajor = 0, kMinor = 1, kDominant7 = 2, kMinor7 = 3 };
 
-// Role of a pitch class in a chord type written on C (0 root, 1 third,
-// 2 fifth, 3 seventh); -1 when it is no chord tone.
+enum ChordRole : int { kNoChordTone = -1, kRoleRoot = 0, kRoleThird = 1, kRoleFifth = 2, kRoleSeventh = 3 };
+
+// Role of a pitch class in a chord type written on C; kNoChordTone when it
+// is no chord tone.
 int chordRole(int pitchClass, int type);
 
 // Semitones a chord tone of the given role moves to reach the chord on root

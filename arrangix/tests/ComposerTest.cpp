@@ -101,8 +101,8 @@ TEST(Composer, BaseComposeAnalysesWhenRecordsAreMissing)
     EXPECT_EQ(w.analysis.lastKey, 5);
     EXPECT_EQ(r.sectionCount, 2);
     EXPECT_EQ(r.chordCount, 8);
-    EXPECT_TRUE(w.log.contains("Construct return 0."));
-    EXPECT_TRUE(w.log.contains("ComposeStage return 0."));
+    EXPECT_TRUE(w.log.Contains("Construct return 0."));
+    EXPECT_TRUE(w.log.Contains("ComposeStage return 0."));
     MidoView v = w.mido();
     ASSERT_TRUE(v.ok) << v.error;
     EXPECT_EQ(v.names.size(), 4u);
@@ -157,7 +157,7 @@ TEST(Composer, BaseComposeFailuresTable)
             << c.what;
         EXPECT_LE(w.size, std::max(c.capacity, 0)) << c.what;
         if (c.logLine) {
-            EXPECT_TRUE(w.log.contains(c.logLine)) << c.what;
+            EXPECT_TRUE(w.log.Contains(c.logLine)) << c.what;
         }
     }
 }
@@ -281,10 +281,10 @@ TEST(Composer, ComposeResultsTable)
                   c.expected)
             << c.what;
         if (c.logLine) {
-            EXPECT_TRUE(w.log.contains(c.logLine)) << c.what;
+            EXPECT_TRUE(w.log.Contains(c.logLine)) << c.what;
         }
         if (c.expected == 0) {
-            EXPECT_TRUE(w.log.contains("Composer at tempo -1."));
+            EXPECT_TRUE(w.log.Contains("Composer at tempo -1."));
             MidoView v = w.mido();
             ASSERT_TRUE(v.ok) << v.error;
             // intro 2 bars + 8 bars (the second section in style 2) + outro 1 bar
@@ -315,7 +315,7 @@ TEST(Composer, DemonstrationsTable)
         w.composer.setClock([] { return int64_t(1234567); });
         EXPECT_EQ(w.composer.styleDemo(&w.size, w.buffer.data(), 1, c.type, c.segment, c.key, c.mode), c.expected)
             << c.what;
-        EXPECT_FALSE(w.log.contains("Construct return")) << c.what;
+        EXPECT_FALSE(w.log.Contains("Construct return")) << c.what;
         if (c.expected != 0)
             continue;
         MidoView v = w.mido();

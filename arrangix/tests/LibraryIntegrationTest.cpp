@@ -4,6 +4,7 @@
 #include "Arrangix.h"
 #include "MelodriftPlatform.h"
 #include "Patbank.h"
+#include "ArrangixLibrary.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -16,50 +17,7 @@ using namespace krvtest;
 
 namespace {
 
-struct Api {
-    void* lib = nullptr;
-    SM_InitializeFn initialize = nullptr;
-    SM_ReleaseFn release = nullptr;
-    SM_CheckStyleFn checkStyle = nullptr;
-    SM_GetStyleInfoFn styleInfo = nullptr;
-    SM_GetSegmentNumFn segmentNum = nullptr;
-    SM_GetSegmentBarNumFn segmentBars = nullptr;
-    SM_GetStyleInfosFn styleInfos = nullptr;
-    SM_GetStyleRecomInfosFn recomInfos = nullptr;
-    SM_InputWavNotesFn inputWavNotes = nullptr;
-    SM_BaseComposeFn baseCompose = nullptr;
-    SM_ComposeFn compose = nullptr;
-    SM_GetStyleDemoFn demo = nullptr;
-    SM_GetStyleDemoDataFn demoData = nullptr;
-
-    template <typename F>
-    void bind(F& f, const char* name)
-    {
-        f = reinterpret_cast<F>(MDP_GetSymbol(lib, name));
-        EXPECT_NE(reinterpret_cast<void*>(f), nullptr) << name;
-    }
-    bool load()
-    {
-        char err[512];
-        lib = MDP_LoadLibrary("Arrangix.dll", err, sizeof err);
-        if (lib == nullptr)
-            return false;
-        bind(initialize, "SM_Initialize");
-        bind(release, "SM_Release");
-        bind(checkStyle, "SM_CheckStyle");
-        bind(styleInfo, "SM_GetStyleInfo");
-        bind(segmentNum, "SM_GetSegmentNum");
-        bind(segmentBars, "SM_GetSegmentBarNum");
-        bind(styleInfos, "SM_GetStyleInfos");
-        bind(recomInfos, "SM_GetStyleRecomInfos");
-        bind(inputWavNotes, "SM_InputWavNotes");
-        bind(baseCompose, "SM_BaseCompose");
-        bind(compose, "SM_Compose");
-        bind(demo, "SM_GetStyleDemo");
-        bind(demoData, "SM_GetStyleDemoData");
-        return true;
-    }
-};
+using Api = melodrift::testsupport::ArrangixLibrary;
 
 class ArrangixLibrary : public ::testing::Test {
 protected:
@@ -77,7 +35,7 @@ protected:
         if (!std::filesystem::exists(styles / "pop-ballad.mds") || !std::filesystem::exists(styles / "country-waltz.mds")) {
             FAIL() << "compiled test styles not in " << styles << ": the styles target builds them";
         }
-        ASSERT_TRUE(api.load()) << "libArrangix.so not found beside the platform library";
+        ASSERT_TRUE(api.Load()) << "libArrangix.so beside the platform library:" << api.error;
         ASSERT_EQ(api.initialize(), 0);
     }
     void TearDown() override

@@ -99,9 +99,9 @@ TEST(StyleCatalog, UndecodableStyleIsNotCached)
     EXPECT_FALSE(catalog.style(4, true));
     EXPECT_FALSE(catalog.style(4, true));
     EXPECT_EQ(store.dataCalls, 2);
-    EXPECT_EQ(log.count("Decode style 4."), 2);
+    EXPECT_EQ(log.Count("Decode style 4."), 2);
     EXPECT_FALSE(catalog.style(5, true));  // unknown to the store
-    EXPECT_TRUE(log.contains("SF_GetData ret error."));
+    EXPECT_TRUE(log.Contains("SF_GetData ret error."));
 }
 
 TEST(StyleCatalog, SegmentCountsAndBarsTable)

@@ -168,7 +168,7 @@ TEST(EventParser, ChannelIsFixedByTheFirstMessage)
     PatternTrack t = parse(Events().on(0, 3, 60).off(10, 4, 60).end(20), r);
     EXPECT_EQ(r, 1);
     EXPECT_EQ(t.channel, 3);
-    EXPECT_TRUE(log.contains("Redefine channel."));
+    EXPECT_TRUE(log.Contains("Redefine channel."));
     EXPECT_EQ(t.notes[0].end, 10);  // still taken
 }
 
@@ -198,7 +198,7 @@ TEST(PatternNotes, CreationRulesTable)
         EXPECT_EQ(r, 1) << c.what;
         EXPECT_EQ(t.noteOns.size(), c.noteOns) << c.what;
         if (c.logLine) {
-            EXPECT_TRUE(log.contains(c.logLine)) << c.what;
+            EXPECT_TRUE(log.Contains(c.logLine)) << c.what;
         }
     }
 }

@@ -6,11 +6,10 @@
 #include "TestStyle.h"
 #include "MelodriftPlatform.h"
 #include "StyleCatalog.h"
+#include "LogLines.h"
+#include "MidiSummary.h"
 
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <map>
 #include <memory>
 #include <string>
@@ -50,30 +49,9 @@ struct FakeStore {
     }
 };
 
-// Reads log lines while alive.
-class LogCapture {
-public:
-    LogCapture() { MDP_SetDebugSink(&LogCapture::sink, this); }
-    ~LogCapture() { MDP_SetDebugSink(nullptr, nullptr); }
-    bool contains(const std::string& text) const
-    {
-        for (const auto& l : lines)
-            if (l.find(text) != std::string::npos)
-                return true;
-        return false;
-    }
-    int count(const std::string& text) const
-    {
-        int n = 0;
-        for (const auto& l : lines)
-            n += l.find(text) != std::string::npos;
-        return n;
-    }
-    std::vector<std::string> lines;
+// Log lines, as every library's tests collect them.
+using LogCapture = melodrift::testsupport::LogLines;
 
-private:
-    static void sink(const char* line, void* ctx) { static_cast<LogCapture*>(ctx)->lines.emplace_back(line); }
-};
 
 // What an independent reader (mido) sees in a MIDI file.
 struct MidoView {
@@ -86,55 +64,20 @@ struct MidoView {
     std::vector<int> lengths;        // per track, total ticks
 };
 
+// Through the shared bridge to mido, per track as the tests compare them.
 inline MidoView readWithMido(const uint8_t* data, size_t size)
 {
+    const auto summary = melodrift::testsupport::SummariseMidi(std::vector<uint8_t>(data, data + size));
     MidoView v;
-    char path[] = "/tmp/arrangix-mido-XXXXXX";
-    int fd = mkstemp(path);
-    if (fd < 0)
-        return v;
-    FILE* f = fdopen(fd, "wb");
-    fwrite(data, 1, size, f);
-    fclose(f);
-    std::string script =
-        "import sys, mido\n"
-        "m = mido.MidiFile(sys.argv[1])\n"
-        "print('TYPE', m.type, m.ticks_per_beat)\n"
-        "for t in m.tracks:\n"
-        "    name = ''\n"
-        "    for msg in t:\n"
-        "        if msg.type == 'track_name': name = msg.name\n"
-        "    ons = sum(1 for msg in t if msg.type == 'note_on' and msg.velocity > 0)\n"
-        "    print('TRACK', ons, sum(msg.time for msg in t), name.replace(' ', '_') or '-')\n";
-    std::string scriptPath = std::string(path) + ".py";
-    std::ofstream(scriptPath) << script;
-    std::string cmd = "/usr/bin/python3 " + scriptPath + " " + path + " 2>&1";
-    FILE* p = popen(cmd.c_str(), "r");
-    char line[4096];
-    std::string all;
-    while (p && fgets(line, sizeof line, p)) {
-        all += line;
-        char name[1024];
-        int a, b;
-        if (sscanf(line, "TYPE %d %d", &a, &b) == 2) {
-            v.type = a;
-            v.ticksPerBeat = b;
-        } else if (sscanf(line, "TRACK %d %d %1023s", &a, &b, name) == 3) {
-            v.noteOns.push_back(a);
-            v.lengths.push_back(b);
-            std::string n = name;
-            for (auto& c : n)
-                if (c == '_')
-                    c = ' ';
-            v.names.push_back(n == "-" ? "" : n);
-        }
+    v.ok = summary.ok;
+    v.error = summary.error;
+    v.type = summary.type;
+    v.ticksPerBeat = summary.ticksPerBeat;
+    for (const auto& t : summary.tracks) {
+        v.names.push_back(t.name);
+        v.noteOns.push_back(t.noteOns);
+        v.lengths.push_back(static_cast<int>(t.lengthTicks));
     }
-    int status = p ? pclose(p) : -1;
-    v.ok = status == 0 && v.type >= 0;
-    if (!v.ok)
-        v.error = all;
-    std::remove(path);
-    std::remove(scriptPath.c_str());
     return v;
 }
 

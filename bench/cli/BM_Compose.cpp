@@ -11,20 +11,20 @@
 #include "ProgressDisplay.h"
 #include "SongMaker.h"
 #include "StyleCatalogue.h"
-#include "SynthTake.h"
+#include "SungTake.h"
+#include "TempFolder.h"
+#include "WavFile.h"
 
 namespace melodrift::cli {
 namespace {
 
-namespace fs = std::filesystem;
-
 constexpr int kTempo = 100;   // 25 bars of 4/4 are one minute
 
 // A scale tune walked up and down, repeated to fill the minute.
-std::vector<test::SungNote> OneMinuteTune()
+std::vector<testsupport::SungNote> OneMinuteTune()
 {
     const int steps[] = {60, 62, 64, 65, 67, 69, 67, 65, 64, 62, 64, 67, 72, 71, 69, 67};
-    std::vector<test::SungNote> tune;
+    std::vector<testsupport::SungNote> tune;
     double beats = 0;
     for (int i = 0; beats < 24 * 4; ++i) {
         const double length = i % 4 == 3 ? 2 : 1;
@@ -40,11 +40,10 @@ void BM_ComposeOneMinuteTakeToMp3(benchmark::State& state)
     // Created and ended inside the run: the engine's libraries must not be
     // torn down by the exit handlers in an order of their choosing.
     EngineSession engine;
-    const fs::path dir = fs::temp_directory_path() / "cli_bench";
-    fs::create_directories(dir);
-    const std::string take = (dir / "minute.wav").string();
-    const std::string song = (dir / "minute.mp3").string();
-    test::WriteWav(take, test::SingTake(OneMinuteTune(), kTempo, 4));
+    const testsupport::TempFolder dir("cli_bench");
+    const std::string take = dir.File("minute.wav");
+    const std::string song = dir.File("minute.mp3");
+    testsupport::WriteWav(take, testsupport::ToPcm16(testsupport::Sing(OneMinuteTune(), kTempo, 4)));
     std::FILE* quiet = std::fopen("/dev/null", "w");
     ProgressDisplay progress(quiet, false);
     const std::vector<StyleEntry> styles = InstalledStyles(0);
@@ -66,7 +65,6 @@ void BM_ComposeOneMinuteTakeToMp3(benchmark::State& state)
     for (const auto& [step, ms] : perStep)
         state.counters[step + " ms"] = benchmark::Counter(ms, benchmark::Counter::kAvgIterations);
     std::fclose(quiet);
-    fs::remove_all(dir);
 }
 BENCHMARK(BM_ComposeOneMinuteTakeToMp3)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 

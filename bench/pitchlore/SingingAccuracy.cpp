@@ -8,7 +8,8 @@
 // Environment: SINGING_VERBOSE=1 prints the labelled and recognised notes of
 // each take; SINGING_NOTES=1 prints every sung note lost to a wrong semitone
 // with the pitches that led there and each take's tunings; SINGING_FFT /
-// SINGING_FPB override the analysis settings.
+// SINGING_FPB override the analysis settings; SINGING_HALF=1 or 2 measures
+// every other take only, so a change tuned on one half is checked on the other.
 //
 // The singers chose their own tempo: the tempo is estimated from the labels
 // (the most common onset distance is a beat) and one global time offset per
@@ -431,6 +432,15 @@ int main(int argc, char** argv)
         if (e.path().extension() == ".flac")
             takes.push_back(e.path());
     std::sort(takes.begin(), takes.end());
+    if (const char* v = std::getenv("SINGING_HALF")) {
+        // Every other take, the first (1) or the second (2) of each pair: tune
+        // on one half, report the other.
+        const size_t first = std::atoi(v) == 2 ? 1 : 0;
+        std::vector<fs::path> half;
+        for (size_t i = first; i < takes.size(); i += 2)
+            half.push_back(takes[i]);
+        takes.swap(half);
+    }
     if (takes.empty()) {
         std::printf("no takes in %s: nothing measured\n", folder.c_str());
         return 0;

@@ -22,14 +22,6 @@ const std::vector<SungNote> kTune = {{60, 1}, {62, 1}, {64, 2}, {67, 1}, {65, 1}
                                     {60, 2}, {57, 1}, {59, 1}, {60, 1},   {64, 1}, {62, 2}, {67, 2},
                                     {69, 1}, {67, 0.5}, {65, 0.5}, {64, 1}, {62, 1}, {60, 4}};
 
-std::vector<int> Pitched(const std::vector<SungNote>& notes)
-{
-    std::vector<int> out;
-    for (const SungNote& n : notes)
-        if (n.midi >= 0 && (out.empty() || out.back() != n.midi))
-            out.push_back(n.midi);
-    return out;
-}
 
 std::size_t EditDistance(const std::vector<int>& a, const std::vector<int>& b)
 {
@@ -211,7 +203,7 @@ void BM_RecognitionQuality(benchmark::State& state)
         return;
     }
     AnalysisSettings settings{static_cast<int>(state.range(0)), static_cast<int>(state.range(1))};
-    const std::vector<int> expected = Pitched(kTune);
+    const std::vector<int> expected = testsupport::SungPitches(kTune);
     const std::vector<int> expectedCodes = NoteCodes(kTune);
     double beats = 0;
     for (const SungNote& n : kTune)

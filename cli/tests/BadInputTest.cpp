@@ -9,10 +9,13 @@
 #include <string>
 
 #include "CliRunner.h"
-#include "SynthTake.h"
+#include "SungTake.h"
+#include "WavFile.h"
 
 namespace melodrift::cli::test {
 namespace {
+
+using namespace melodrift::testsupport;
 
 namespace fs = std::filesystem;
 
@@ -27,20 +30,20 @@ class BadInput : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        WriteWav(m_dir.Path("good.wav"), SingTake({{60, 1}, {64, 1}, {67, 2}, {65, 1}, {62, 1}, {60, 2}}, 100, 4));
-        WriteWav(m_dir.Path("silence.wav"), std::vector<int16_t>(kTakeRate * 8, 0));
-        WriteWav(m_dir.Path("short.wav"), SingTake({{64, 1}}, 100, 0));   // 0.6 s of voice and a rest
-        std::ofstream(m_dir.Path("text.wav")) << "these are not samples\n";
-        std::ofstream(m_dir.Path("empty.wav"));
-        std::ofstream(m_dir.Path("text.cpj")) << "not a project";
-        fs::create_directory(m_dir.Path("folder.mp3"));
+        WriteWav(m_dir.File("good.wav"), ToPcm16(Sing({{60, 1}, {64, 1}, {67, 2}, {65, 1}, {62, 1}, {60, 2}}, 100, 4)));
+        WriteWav(m_dir.File("silence.wav"), std::vector<int16_t>(kTakeRate * 8, 0));
+        WriteWav(m_dir.File("short.wav"), ToPcm16(Sing({{64, 1}}, 100, 0)));   // 0.6 s of voice and a rest
+        std::ofstream(m_dir.File("text.wav")) << "these are not samples\n";
+        std::ofstream(m_dir.File("empty.wav"));
+        std::ofstream(m_dir.File("text.cpj")) << "not a project";
+        fs::create_directory(m_dir.File("folder.mp3"));
     }
 
     std::vector<std::string> Expand(const std::vector<std::string>& args)
     {
         std::vector<std::string> out;
         for (const std::string& a : args)
-            out.push_back(a[0] == '@' ? m_dir.Path(a.substr(1)) : a);
+            out.push_back(a[0] == '@' ? m_dir.File(a.substr(1)) : a);
         return out;
     }
 
@@ -62,7 +65,7 @@ protected:
         EXPECT_EQ(m_dir.Files(), before) << "nothing written, nothing half-written";
     }
 
-    TempDir m_dir;
+    TempFolder m_dir;
 };
 
 std::vector<std::string> Compose(const std::string& take, const std::string& more = "")
@@ -129,13 +132,13 @@ TEST_F(BadInput, ProjectsThatCannotBeOpened)
     ASSERT_EQ(made.exitCode, 0) << made.err;
     {
         // The desktop program must find the timbre library the project names.
-        std::ifstream in(m_dir.Path("whole.cpj"), std::ios::binary);
+        std::ifstream in(m_dir.File("whole.cpj"), std::ios::binary);
         const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
         EXPECT_NE(bytes.find("Pop default.sf2"), std::string::npos) << "the project names no timbre library";
     }
-    const auto size = fs::file_size(m_dir.Path("whole.cpj"));
-    fs::copy_file(m_dir.Path("whole.cpj"), m_dir.Path("cut.cpj"));
-    fs::resize_file(m_dir.Path("cut.cpj"), size / 2);
+    const auto size = fs::file_size(m_dir.File("whole.cpj"));
+    fs::copy_file(m_dir.File("whole.cpj"), m_dir.File("cut.cpj"));
+    fs::resize_file(m_dir.File("cut.cpj"), size / 2);
     const std::vector<BadCase> cases = {
         {"not a project", {"render", "@text.cpj", "-o", "@o.wav"}, 3, "text.cpj: the project"},
         {"cut short", {"render", "@cut.cpj", "-o", "@o.wav"}, 3, "cut.cpj: the project"},

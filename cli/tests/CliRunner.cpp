@@ -36,7 +36,7 @@ std::string Program()
 
 CliProcess::CliProcess(const std::vector<std::string>& args, const std::string& workDir)
 {
-    const std::string outPath = m_capture.Path("out"), errPath = m_capture.Path("err");
+    const std::string outPath = m_capture.File("out"), errPath = m_capture.File("err");
     const std::string program = Program();
     std::vector<char*> argv;
     argv.push_back(const_cast<char*>(program.c_str()));
@@ -68,7 +68,7 @@ bool CliProcess::WaitForError(const std::string& text, double seconds)
 {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
     while (std::chrono::steady_clock::now() < deadline) {
-        if (ReadAll(m_capture.Path("err")).find(text) != std::string::npos)
+        if (ReadAll(m_capture.File("err")).find(text) != std::string::npos)
             return true;
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
@@ -88,8 +88,8 @@ RunResult CliProcess::Finish()
     if (m_pid > 0 && ::waitpid(m_pid, &status, 0) == m_pid && WIFEXITED(status))
         result.exitCode = WEXITSTATUS(status);
     m_pid = -1;
-    result.out = ReadAll(m_capture.Path("out"));
-    result.err = ReadAll(m_capture.Path("err"));
+    result.out = ReadAll(m_capture.File("out"));
+    result.err = ReadAll(m_capture.File("err"));
     return result;
 }
 
@@ -105,29 +105,6 @@ std::vector<std::string> Lines(const std::string& text)
     for (std::string line; std::getline(in, line);)
         lines.push_back(line);
     return lines;
-}
-
-TempDir::TempDir()
-{
-    char pattern[] = "/tmp/cli_e2e_XXXXXX";
-    if (::mkdtemp(pattern))
-        m_path = pattern;
-}
-
-TempDir::~TempDir()
-{
-    std::error_code ec;
-    if (!m_path.empty())
-        fs::remove_all(m_path, ec);
-}
-
-std::vector<std::string> TempDir::Files() const
-{
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(m_path))
-        names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
 }
 
 std::string SampleTake()

@@ -2,6 +2,8 @@
 
 // Runs the built melodrift-cli as a user would and collects what it said.
 
+#include "TempFolder.h"
+
 #include <string>
 #include <vector>
 
@@ -16,21 +18,8 @@ struct RunResult {
 // The program from MELODRIFT_BIN_DIR, run in workDir.
 RunResult RunCli(const std::vector<std::string>& args, const std::string& workDir = ".");
 
-// A fresh folder under /tmp, removed with everything in it at destruction.
-class TempDir {
-public:
-    TempDir();
-    ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    std::string Path(const std::string& name) const { return m_path + "/" + name; }
-    const std::string& Root() const { return m_path; }
-    // Names of the files in the folder, sorted.
-    std::vector<std::string> Files() const;
+using testsupport::TempFolder;
 
-private:
-    std::string m_path;
-};
 
 // The program running in the background, its output collected in files.
 class CliProcess {
@@ -46,7 +35,7 @@ public:
     RunResult Finish();
 
 private:
-    TempDir m_capture;
+    TempFolder m_capture;
     int m_pid = -1;
 };
 

@@ -4,15 +4,17 @@
 
 #include "AudioReadBack.h"
 #include "CliRunner.h"
-#include "MidiReader.h"
+#include "MidiSummary.h"
 
 namespace melodrift::cli::test {
 namespace {
 
+using namespace melodrift::testsupport;
+
 TEST(Demo, SampleTakeIsRecognisedAndBecomesMidiWavMp3AndAProject)
 {
-    TempDir dir;
-    const RunResult r = RunCli({"demo", "-o", dir.Path("out")});
+    TempFolder dir;
+    const RunResult r = RunCli({"demo", "-o", dir.File("out")});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     // The notes the generator sings, in order, and their key.
     const std::vector<std::string> sung = {"D4", "G4", "B4", "A4", "G4", "A4", "B4", "C5", "B4", "A4", "G4",
@@ -34,26 +36,26 @@ TEST(Demo, SampleTakeIsRecognisedAndBecomesMidiWavMp3AndAProject)
     ASSERT_GT(bars, 16) << "two passes of the melody and the segments";
 
     const double form = bars * BarSeconds(0, 96);
-    const MidiSummary midi = ReadMidi(dir.Path("out/sample-song.mid"));
+    const MidiSummary midi = SummariseMidi(dir.File("out/sample-song.mid"));
     ASSERT_TRUE(midi.ok) << midi.error;
     EXPECT_NEAR(midi.seconds, form, BarSeconds(0, 96));
-    const AudioInfo wav = ReadWavInfo(dir.Path("out/sample-song.wav"));
-    const AudioInfo mp3 = ReadMp3Info(dir.Path("out/sample-song.mp3"));
+    const AudioInfo wav = ReadWavInfo(dir.File("out/sample-song.wav"));
+    const AudioInfo mp3 = ReadMp3Info(dir.File("out/sample-song.mp3"));
     ASSERT_TRUE(wav.ok);
     ASSERT_TRUE(mp3.ok);
     EXPECT_GE(wav.seconds, form - 0.05);
     EXPECT_LE(wav.seconds, form + 4.0);
     EXPECT_NEAR(mp3.seconds, wav.seconds, 0.2);
-    EXPECT_NE(r.out.find(dir.Path("out/sample-song.cpj")), std::string::npos) << "it says where the files went";
+    EXPECT_NE(r.out.find(dir.File("out/sample-song.cpj")), std::string::npos) << "it says where the files went";
 }
 
 TEST(Demo, DefaultFolderIsCreatedInTheWorkingFolder)
 {
-    TempDir dir;
+    TempFolder dir;
     const RunResult r = RunCli({"demo"}, dir.Root());
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(dir.Files(), std::vector<std::string>{"melodrift-demo"});
-    EXPECT_TRUE(ReadWavInfo(dir.Path("melodrift-demo/sample-song.wav")).ok);
+    EXPECT_TRUE(ReadWavInfo(dir.File("melodrift-demo/sample-song.wav")).ok);
 }
 
 } // namespace

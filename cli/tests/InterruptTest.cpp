@@ -6,10 +6,13 @@
 #include <csignal>
 
 #include "CliRunner.h"
-#include "SynthTake.h"
+#include "SungTake.h"
+#include "WavFile.h"
 
 namespace melodrift::cli::test {
 namespace {
+
+using namespace melodrift::testsupport;
 
 // A minute of a simple tune: its export runs long enough to be interrupted.
 std::vector<SungNote> MinuteTune()
@@ -23,15 +26,15 @@ std::vector<SungNote> MinuteTune()
 
 TEST(Interrupt, CtrlCInAnyStepEndsWithNothingWritten)
 {
-    TempDir dir;
-    WriteWav(dir.Path("take.wav"), SingTake(MinuteTune(), 100, 4));
+    TempFolder dir;
+    WriteWav(dir.File("take.wav"), ToPcm16(Sing(MinuteTune(), 100, 4)));
     // The moment named by the progress line each interruption follows.
     const std::pair<const char*, const char*> cases[] = {
         {"Composing", "song.wav"}, {"Writing WAV", "song.wav"}, {"Writing MP3", "song.mp3"}};
     for (const auto& [moment, output] : cases) {
         SCOPED_TRACE(moment);
-        CliProcess cli({"compose", dir.Path("take.wav"), "--tempo", "100", "--metre", "4/4", "--style", "2001",
-                        "-o", dir.Path(output)});
+        CliProcess cli({"compose", dir.File("take.wav"), "--tempo", "100", "--metre", "4/4", "--style", "2001",
+                        "-o", dir.File(output)});
         ASSERT_TRUE(cli.WaitForError(moment, 60));
         cli.Signal(SIGINT);
         const RunResult r = cli.Finish();

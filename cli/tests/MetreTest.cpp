@@ -7,11 +7,14 @@
 
 #include "AudioReadBack.h"
 #include "CliRunner.h"
-#include "MidiReader.h"
-#include "SynthTake.h"
+#include "MidiSummary.h"
+#include "SungTake.h"
+#include "WavFile.h"
 
 namespace melodrift::cli::test {
 namespace {
+
+using namespace melodrift::testsupport;
 
 struct MetreCase {
     const char* metre;
@@ -42,28 +45,28 @@ TEST(Metres, TakesInEveryMetreBecomeSongsOfTheirFormsLength)
     };
     for (const MetreCase& c : cases) {
         SCOPED_TRACE(c.metre);
-        TempDir dir;
+        TempFolder dir;
         static const int kBeats[] = {4, 3, 2, 3};
-        WriteWav(dir.Path("take.wav"), SingTake(c.tune, c.tempo, kBeats[c.code]));
+        WriteWav(dir.File("take.wav"), ToPcm16(Sing(c.tune, c.tempo, kBeats[c.code])));
         const std::string style = FirstStyle(c.metre);
         ASSERT_FALSE(style.empty());
         const std::string tempo = std::to_string(c.tempo);
-        const RunResult r = RunCli({"compose", dir.Path("take.wav"), "--tempo", tempo, "--metre", c.metre,
-                                    "--style", style, "-o", dir.Path("song.wav")});
+        const RunResult r = RunCli({"compose", dir.File("take.wav"), "--tempo", tempo, "--metre", c.metre,
+                                    "--style", style, "-o", dir.File("song.wav")});
         ASSERT_EQ(r.exitCode, 0) << r.err;
         EXPECT_NE(r.out.find(std::string(", key ") + c.key + "\n"), std::string::npos) << r.out;
         const double form = ReportedFormBars(r.out) * BarSeconds(c.code, c.tempo);
-        const AudioInfo wav = ReadWavInfo(dir.Path("song.wav"));
+        const AudioInfo wav = ReadWavInfo(dir.File("song.wav"));
         ASSERT_TRUE(wav.ok);
         EXPECT_GE(wav.seconds, form - 0.05);
         EXPECT_LE(wav.seconds, form + 4.0);
 
-        const RunResult m = RunCli({"compose", dir.Path("take.wav"), "--tempo", tempo, "--metre", c.metre,
-                                    "--style", style, "-o", dir.Path("song.mid")});
+        const RunResult m = RunCli({"compose", dir.File("take.wav"), "--tempo", tempo, "--metre", c.metre,
+                                    "--style", style, "-o", dir.File("song.mid")});
         ASSERT_EQ(m.exitCode, 0) << m.err;
-        const MidiSummary midi = ReadMidi(dir.Path("song.mid"));
+        const MidiSummary midi = SummariseMidi(dir.File("song.mid"));
         ASSERT_TRUE(midi.ok) << midi.error;
-        EXPECT_GT(midi.noteOns, 0);
+        EXPECT_GT(midi.NoteOns(), 0);
         EXPECT_NEAR(midi.seconds, form, BarSeconds(c.code, c.tempo));
     }
 }

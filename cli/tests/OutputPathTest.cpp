@@ -5,6 +5,7 @@
 
 #include "CliError.h"
 #include "OutputPath.h"
+#include "TempFolder.h"
 
 namespace melodrift::cli {
 namespace {
@@ -25,17 +26,8 @@ TEST(OutputPath, ExtensionChoosesTheKindAndRefusesTheRest)
 
 class Writable : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        char pattern[] = "/tmp/cli_out_XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        m_dir = pattern;
-    }
-    void TearDown() override
-    {
-        fs::permissions(m_dir, fs::perms::owner_all);
-        fs::remove_all(m_dir);
-    }
+    // A test takes the write permission away; the folder goes with it back.
+    void TearDown() override { fs::permissions(m_dir, fs::perms::owner_all); }
     ExitCode CodeOf(const std::string& path)
     {
         try {
@@ -45,7 +37,8 @@ protected:
             return e.Code();
         }
     }
-    fs::path m_dir;
+    testsupport::TempFolder m_folder{"cli_out"};
+    const fs::path m_dir = m_folder.Path();
 };
 
 TEST_F(Writable, OnlyAPathInAnExistingWritableFolderPassesAndNothingIsLeft)

@@ -8,11 +8,14 @@
 
 #include "AudioReadBack.h"
 #include "CliRunner.h"
-#include "MidiReader.h"
-#include "SynthTake.h"
+#include "MidiSummary.h"
+#include "SungTake.h"
+#include "WavFile.h"
 
 namespace melodrift::cli::test {
 namespace {
+
+using namespace melodrift::testsupport;
 
 namespace fs = std::filesystem;
 
@@ -21,8 +24,8 @@ constexpr int kSampleTempo = 96;
 // Runs python3 on a JSON document and returns the first line it prints.
 std::string CheckJson(const std::string& document, const std::string& program)
 {
-    TempDir dir;
-    const std::string path = dir.Path("r.json");
+    TempFolder dir;
+    const std::string path = dir.File("r.json");
     FILE* f = std::fopen(path.c_str(), "w");
     std::fputs(document.c_str(), f);
     std::fclose(f);
@@ -109,9 +112,9 @@ TEST(Subcommands, RecognizeJsonPlacesNotesInTheFileWithTheLeadInItUsed)
     EXPECT_EQ(CheckJson(sample.out, consistent), "1 2.5 True D4 G4 B4 A4 2.5\n");
 
     // An imported take that starts singing at once loses none of its notes.
-    TempDir dir;
-    const std::string take = dir.Path("at-once.wav");
-    WriteWav(take, SingTake({{67, 1}, {69, 1}, {71, 2}, {72, 1}, {74, 1}, {76, 2}, {74, 4}}, 110, 0));
+    TempFolder dir;
+    const std::string take = dir.File("at-once.wav");
+    WriteWav(take, ToPcm16(Sing({{67, 1}, {69, 1}, {71, 2}, {72, 1}, {74, 1}, {76, 2}, {74, 4}}, 110, 0)));
     const RunResult atOnce = RunCli({"recognize", take, "--tempo", "110", "--metre", "4/4", "--json"});
     ASSERT_EQ(atOnce.exitCode, 0) << atOnce.err;
     EXPECT_EQ(CheckJson(atOnce.out, consistent), "0 0 True G4 A4 B4 C5 0\n") << atOnce.out;
@@ -122,12 +125,12 @@ protected:
     RunResult Compose(const std::string& output, std::vector<std::string> extra = {})
     {
         std::vector<std::string> args = {"compose", SampleTake(), "--tempo", "96", "--metre", "4/4",
-                                         "--style", "2001", "-o", m_dir.Path(output)};
+                                         "--style", "2001", "-o", m_dir.File(output)};
         args.insert(args.end(), extra.begin(), extra.end());
         return RunCli(args);
     }
     double ExpectedSeconds(const RunResult& r) { return ReportedFormBars(r.out) * BarSeconds(0, kSampleTempo); }
-    TempDir m_dir;
+    TempFolder m_dir;
 };
 
 // The engine lets the last notes ring out after the song form's last bar.
@@ -145,29 +148,29 @@ TEST_F(ComposeSample, EveryOutputFormatReadsBackWithTheSongFormsLength)
     EXPECT_NE(mid.out.find("Chords per bar:"), std::string::npos);
     const double form = ExpectedSeconds(mid);
     ASSERT_GT(form, 8 * BarSeconds(0, kSampleTempo)) << "the form repeats the melody";
-    const MidiSummary midi = ReadMidi(m_dir.Path("song.mid"));
+    const MidiSummary midi = SummariseMidi(m_dir.File("song.mid"));
     ASSERT_TRUE(midi.ok) << midi.error;
     EXPECT_EQ(midi.type, 1);
-    EXPECT_GT(midi.tracks, 2);
-    EXPECT_GT(midi.noteOns, 50);
+    EXPECT_GT(midi.tracks.size(), 2u);
+    EXPECT_GT(midi.NoteOns(), 50);
     EXPECT_NEAR(midi.seconds, form, BarSeconds(0, kSampleTempo)) << "the accompaniment spans the form";
 
     ASSERT_EQ(Compose("song.wav").exitCode, 0);
-    const AudioInfo wav = ReadWavInfo(m_dir.Path("song.wav"));
+    const AudioInfo wav = ReadWavInfo(m_dir.File("song.wav"));
     ASSERT_TRUE(wav.ok);
     ExpectSongLength(wav.seconds, form, "wav");
 
     ASSERT_EQ(Compose("song.mp3").exitCode, 0);
-    const AudioInfo mp3 = ReadMp3Info(m_dir.Path("song.mp3"));
+    const AudioInfo mp3 = ReadMp3Info(m_dir.File("song.mp3"));
     ASSERT_TRUE(mp3.ok) << "every frame header in order up to the end";
     EXPECT_NEAR(mp3.seconds, wav.seconds, 0.2) << "both exports hold the same mix";
 
     const RunResult project = Compose("song.cpj");
     ASSERT_EQ(project.exitCode, 0) << project.err;
-    const RunResult rendered = RunCli({"render", m_dir.Path("song.cpj"), "-o", m_dir.Path("again.wav")});
+    const RunResult rendered = RunCli({"render", m_dir.File("song.cpj"), "-o", m_dir.File("again.wav")});
     ASSERT_EQ(rendered.exitCode, 0) << rendered.err;
     EXPECT_EQ(ReportedFormBars(rendered.out), ReportedFormBars(mid.out)) << "the project kept its song form";
-    const AudioInfo again = ReadWavInfo(m_dir.Path("again.wav"));
+    const AudioInfo again = ReadWavInfo(m_dir.File("again.wav"));
     ASSERT_TRUE(again.ok);
     EXPECT_NEAR(again.seconds, wav.seconds, 0.05);
     EXPECT_EQ(m_dir.Files(), (std::vector<std::string>{"again.wav", "song.cpj", "song.mid", "song.mp3", "song.wav"}))
@@ -180,7 +183,7 @@ TEST_F(ComposeSample, TypedFormAndKeyAreFollowed)
     ASSERT_EQ(r.exitCode, 2) << "--style given twice";
 
     const RunResult ok = RunCli({"compose", SampleTake(), "--tempo", "96", "--metre", "4/4", "--style",
-                                 "pop 8-beat", "--form", "A i1 A o1", "--key", "A", "-o", m_dir.Path("form.wav")});
+                                 "pop 8-beat", "--form", "A i1 A o1", "--key", "A", "-o", m_dir.File("form.wav")});
     ASSERT_EQ(ok.exitCode, 0) << ok.err;
     EXPECT_NE(ok.out.find("key A"), std::string::npos) << ok.out;
     EXPECT_NE(ok.out.find("Song form: A i1 A o1 ("), std::string::npos) << ok.out;
@@ -202,7 +205,7 @@ TEST_F(ComposeSample, TypedFormAndKeyAreFollowed)
         }
     }
     EXPECT_GE(count, 8) << "a chord in every bar";
-    const AudioInfo wav = ReadWavInfo(m_dir.Path("form.wav"));
+    const AudioInfo wav = ReadWavInfo(m_dir.File("form.wav"));
     ASSERT_TRUE(wav.ok);
     ExpectSongLength(wav.seconds, ExpectedSeconds(ok), "typed form");
 }

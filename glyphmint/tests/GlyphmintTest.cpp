@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "Glyphmint.h"
+#include "TempFolder.h"
 
 namespace {
 
@@ -81,7 +82,8 @@ TEST(Glyphmint, SymbolDecodesToTheText)
     const Symbol s = Encode(text);
     ASSERT_GT(s.n, 0);
     const int scale = 4, quiet = 4, side = (s.n + 2 * quiet) * scale;
-    const auto path = std::filesystem::temp_directory_path() / "glyphmint_test.pgm";
+    const melodrift::testsupport::TempFolder folder("glyphmint");
+    const auto path = folder.Path() / "symbol.pgm";
     {
         std::ofstream out(path, std::ios::binary);
         out << "P5\n" << side << " " << side << "\n255\n";
@@ -100,7 +102,6 @@ TEST(Glyphmint, SymbolDecodesToTheText)
             decoded += line;
         pclose(pipe);
     }
-    std::filesystem::remove(path);
     while (!decoded.empty() && (decoded.back() == '\n' || decoded.back() == '\r'))
         decoded.pop_back();
     EXPECT_EQ(decoded, text);

@@ -46,7 +46,7 @@ protected:
     static void SetUpTestSuite()
     {
         s_home = new patbank::test::TempDir;
-        setenv("MELODRIFT_HOME", s_home->path().c_str(), 1);
+        setenv("MELODRIFT_HOME", s_home->Root().c_str(), 1);
     }
     static void TearDownTestSuite()
     {
@@ -157,7 +157,7 @@ TEST_F(PatbankApiTest, KeepsGivenDataReadableWhenTheOnlineClientReopens)
     ASSERT_EQ(api.getData(1002, &data, &size), 0);
     const std::vector<uint8_t> copy(data, data + size);
     patbank::test::TempDir folder;
-    ASSERT_EQ(api.initialize(6, folder.path().c_str()), 0);
+    ASSERT_EQ(api.initialize(6, folder.Root().c_str()), 0);
     // The composer may still be inflating what it was given.
     EXPECT_EQ(std::vector<uint8_t>(data, data + size), copy);
     const uint8_t* again = nullptr;
@@ -193,7 +193,7 @@ TEST_F(PatbankApiTest, RecommendsShippedStylesBeforeTheServiceSpeaks)
 TEST_F(PatbankApiTest, StoresWhatTheOnlineClientHandsItDurably)
 {
     patbank::test::TempDir folder;
-    ASSERT_EQ(api.initialize(5, folder.path().c_str()), 0);
+    ASSERT_EQ(api.initialize(5, folder.Root().c_str()), 0);
     EXPECT_EQ(api.getUpdateDate(), 0);
 
     const tagStyleListItem items[] = {{5001, 2, 0, 0}, {5002, 1, 0, 0}};
@@ -220,7 +220,7 @@ TEST_F(PatbankApiTest, StoresWhatTheOnlineClientHandsItDurably)
     const int32_t localBefore = local;
 
     api.release();
-    ASSERT_EQ(api.initialize(5, folder.path().c_str()), 0);
+    ASSERT_EQ(api.initialize(5, folder.Root().c_str()), 0);
     EXPECT_EQ(api.getUpdateDate(), 777);
     tagStyleInfo info;
     ASSERT_EQ(api.getInfo(5001, &info), 0);
@@ -267,14 +267,14 @@ TEST_F(PatbankApiTest, RefusesBadArguments)
 
     // A user folder that cannot be created under a plain file is refused, and
     // the open store goes on serving the shipped styles.
-    const std::string blocker = s_home->path() + "/not-a-folder";
+    const std::string blocker = s_home->Root() + "/not-a-folder";
     FILE* f = std::fopen(blocker.c_str(), "w");
     ASSERT_NE(f, nullptr);
     std::fclose(f);
     const size_t before = list(-1).size();
     EXPECT_EQ(api.initialize(0, (blocker + "/user").c_str()), -1);
     EXPECT_EQ(list(-1).size(), before);
-    EXPECT_EQ(api.initialize(0, s_home->path().c_str()), 0);
+    EXPECT_EQ(api.initialize(0, s_home->Root().c_str()), 0);
 }
 
 // The composer reads on the GUI thread while the online client writes on its
@@ -282,7 +282,7 @@ TEST_F(PatbankApiTest, RefusesBadArguments)
 TEST_F(PatbankApiTest, SurvivesReadsAndWritesFromTwoThreads)
 {
     patbank::test::TempDir folder;
-    ASSERT_EQ(api.initialize(0, folder.path().c_str()), 0);
+    ASSERT_EQ(api.initialize(0, folder.Root().c_str()), 0);
     std::atomic<bool> stop{false};
     std::atomic<int> failures{0};
     std::thread reader([&] {

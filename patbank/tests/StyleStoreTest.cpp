@@ -33,8 +33,8 @@ protected:
         ship(makeInfo(20, 1, "Waltz", 6, 12));
     }
 
-    std::string library() const { return m_dir.sub("lib"); }
-    std::string user() const { return m_dir.sub("user"); }
+    std::string library() const { return m_dir.File("lib"); }
+    std::string user() const { return m_dir.File("user"); }
 
     void ship(const tagStyleInfo& info, const std::string& file = "")
     {
@@ -272,4 +272,4 @@ TEST_F(StyleStoreTest, RefusesADataFileDamagedAfterOpening)
 }
 
 } // namespace
-} // namespace patbank
+}  // namespace patbank

@@ -2,6 +2,8 @@
 // streams built directly, without the style compiler.
 #pragma once
 
+#include "TempFolder.h"
+
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
@@ -48,27 +50,7 @@ inline std::vector<uint8_t> makeBlock(uint8_t tag)
 
 inline std::vector<uint8_t> makeStream(uint8_t tag) { return zlibOf(makeBlock(tag)); }
 
-// A fresh folder under the system's temporary folder, removed afterwards.
-class TempDir {
-public:
-    TempDir()
-    {
-        std::random_device rd;
-        m_path = std::filesystem::temp_directory_path() / ("patbank-test-" + std::to_string(rd()) + std::to_string(rd()));
-        std::filesystem::create_directories(m_path);
-    }
-    ~TempDir()
-    {
-        std::error_code ec;
-        std::filesystem::remove_all(m_path, ec);
-    }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    std::string path() const { return m_path.string(); }
-    std::string sub(const std::string& name) const { return (m_path / name).string(); }
+using TempDir = melodrift::testsupport::TempFolder;
 
-private:
-    std::filesystem::path m_path;
-};
 
-} // namespace patbank::test
+}  // namespace patbank::test

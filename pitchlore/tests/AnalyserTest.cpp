@@ -1,4 +1,5 @@
 #include "Analyser.h"
+#include "LogLines.h"
 #include "SungMelody.h"
 
 #include "MelodriftPlatform.h"
@@ -13,12 +14,7 @@ using pitchlore::AnalyserConfig;
 
 namespace {
 
-struct LogCapture {
-    std::vector<std::string> lines;
-    LogCapture() { MDP_SetDebugSink(&LogCapture::sink, this); }
-    ~LogCapture() { MDP_SetDebugSink(nullptr, nullptr); }
-    static void sink(const char* line, void* self) { static_cast<LogCapture*>(self)->lines.emplace_back(line); }
-};
+using LogCapture = melodrift::testsupport::LogLines;
 
 TEST(AnalyserConfig, AcceptsTheDocumentedRanges)
 {
@@ -66,8 +62,8 @@ TEST(Analyser, ResetLogsItsConfigurationAndRefusalLeavesItEmpty)
     LogCapture log;
     Analyser a;
     ASSERT_TRUE(a.reset(120, 1, 2048, 20));
-    ASSERT_EQ(log.lines.size(), 1u);
-    EXPECT_NE(log.lines[0].find("Reset analyser: TS=1, FPB=20, FFT=2048, BPB=3, NPB=4\n"), std::string::npos);
+    ASSERT_EQ(log.Lines().size(), 1u);
+    EXPECT_NE(log.Lines()[0].find("Reset analyser: TS=1, FPB=20, FFT=2048, BPB=3, NPB=4\n"), std::string::npos);
     testsignal::TrackBuilder(a).note(60, 30);
     EXPECT_EQ(a.tracks().count(), 30u);
 

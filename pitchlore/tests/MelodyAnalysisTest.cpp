@@ -1,3 +1,4 @@
+#include "LogLines.h"
 #include "MelodyFixture.h"
 
 #include "MelodriftPlatform.h"
@@ -147,9 +148,7 @@ TEST_F(MelodyAnalysis, ASharpSingerGivesTheSameNotes)
         uint32_t beats;
     } line[] = {{60, 1}, {62, 1}, {64, 2}, {65, 1}, {67, 1}, {69, 2}};
     Notes inTune;
-    std::vector<std::string> logs;
-    MDP_SetDebugSink([](const char* l, void* c) { static_cast<std::vector<std::string>*>(c)->push_back(l); },
-                     &logs);
+    melodrift::testsupport::LogLines log;
     for (double detune : {0.0, 0.3, 0.45, -0.4}) {
         ASSERT_TRUE(analyser.reset(120, 0, 2048, kFPB));
         testsignal::TrackBuilder b(analyser);
@@ -162,12 +161,8 @@ TEST_F(MelodyAnalysis, ASharpSingerGivesTheSameNotes)
         else
             EXPECT_EQ(melody(), inTune) << detune;
     }
-    MDP_SetDebugSink(nullptr, nullptr);
     EXPECT_EQ(inTune, (Notes{{60, 192}, {62, 192}, {64, 384}, {65, 192}, {67, 192}, {69, 384}}));
-    bool logged = false;
-    for (const auto& l : logs)
-        logged |= l.find("Average pt diff: -0.40\n") != std::string::npos;
-    EXPECT_TRUE(logged);
+    EXPECT_TRUE(log.Contains("Average pt diff: -0.40\n"));
 }
 
 TEST_F(MelodyAnalysis, NothingBeforeTheFirstBeat)

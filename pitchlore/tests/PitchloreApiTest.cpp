@@ -3,6 +3,7 @@
 #include "Pitchlore.h"
 
 #include "MelodriftPlatform.h"
+#include "LogLines.h"
 #include "MidiBytes.h"
 
 #include <gtest/gtest.h>
@@ -17,18 +18,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct Log {
-    std::vector<std::string> lines;
-    Log() { MDP_SetDebugSink([](const char* l, void* c) { static_cast<Log*>(c)->lines.emplace_back(l); }, this); }
-    ~Log() { MDP_SetDebugSink(nullptr, nullptr); }
-    bool has(const std::string& text) const
-    {
-        for (const auto& l : lines)
-            if (l.find(text) != std::string::npos)
-                return true;
-        return false;
-    }
-};
+using Log = melodrift::testsupport::LogLines;
+namespace testsupport = melodrift::testsupport;
 
 struct Melody {
     std::vector<uint8_t> notes;
@@ -96,7 +87,7 @@ TEST_F(PitchloreApi, CreationBindsTheLibrariesQuietly)
     Log log;
     ASSERT_EQ(MR_CreateAnalyser(), 0);
     ASSERT_EQ(MR_CreateAnalyser(), 0) << "a second creation replaces the first";
-    EXPECT_FALSE(log.has("error")) << (log.lines.empty() ? "" : log.lines.front());
+    EXPECT_FALSE(log.Contains("error")) << (log.Lines().empty() ? "" : log.Lines().front());
     EXPECT_EQ(MR_ResetAnalyser(49, 0, 2048, 20), -1);
     EXPECT_EQ(MR_ResetAnalyser(120, 4, 2048, 20), 0);
     int32_t key = 9, TS = 9, tempo = 9;
@@ -104,7 +95,7 @@ TEST_F(PitchloreApi, CreationBindsTheLibrariesQuietly)
     EXPECT_EQ(key, -1);
     EXPECT_EQ(TS, 4);
     EXPECT_EQ(tempo, 120);
-    EXPECT_TRUE(log.has("KeysSize = 0\n"));
+    EXPECT_TRUE(log.Contains("KeysSize = 0\n"));
     int32_t lead = 77, bars = 77;
     EXPECT_EQ(MR_MelodyAnalysis(&lead, &bars, -1), 0);
     EXPECT_EQ(lead, 77) << "no beat: nothing written";
@@ -140,7 +131,7 @@ TEST_F(PitchloreApi, MidiMelodyIsQuantisedToTheTempoGrid)
 {
     // 3/4: a dotted quarter, an eighth, a half, a quarter; then a rest and
     // a note that falls on a sixteenth.
-    testmidi::Melody tune{{{-1, 576}, {64, 288}, {65, 96}, {67, 384}, {64, 192}, {-1, 72}, {62, 408}}};
+    testsupport::Melody tune{{{-1, 576}, {64, 288}, {65, 96}, {67, 384}, {64, 192}, {-1, 72}, {62, 408}}};
     struct Case {
         int bpm;
         std::vector<uint16_t> ticks;
@@ -154,7 +145,7 @@ TEST_F(PitchloreApi, MidiMelodyIsQuantisedToTheTempoGrid)
     };
     for (const Case& c : cases) {
         ASSERT_EQ(MR_CreateAnalyser(), 0);
-        std::string p = file("tune.mid", testmidi::melodyFile(3, 4, c.bpm, tune));
+        std::string p = file("tune.mid", testsupport::MelodyFile(3, 4, c.bpm, tune));
         int32_t lead = -1, bars = -1;
         EXPECT_EQ(MR_MidiAnalysis(p.c_str(), -1, &lead, &bars), 5) << c.bpm;
         EXPECT_EQ(lead, 1);
@@ -171,8 +162,8 @@ TEST_F(PitchloreApi, MidiMelodyIsQuantisedToTheTempoGrid)
 TEST_F(PitchloreApi, MidiMelodySurvivesASaveAndLoad)
 {
     ASSERT_EQ(MR_CreateAnalyser(), 0);
-    testmidi::Melody tune{{{60, 192}, {62, 192}, {64, 384}, {65, 192}, {64, 192}, {62, 384}, {60, 768}}};
-    std::string mid = file("t.mid", testmidi::melodyFile(4, 4, 110, tune));
+    testsupport::Melody tune{{{60, 192}, {62, 192}, {64, 384}, {65, 192}, {64, 192}, {62, 384}, {60, 768}}};
+    std::string mid = file("t.mid", testsupport::MelodyFile(4, 4, 110, tune));
     int32_t lead = 0, bars = 0;
     ASSERT_EQ(MR_MidiAnalysis(mid.c_str(), 0, &lead, &bars), 7);
     Melody before = getMelody();
@@ -194,7 +185,7 @@ TEST_F(PitchloreApi, MidiMelodySurvivesASaveAndLoad)
     EXPECT_EQ(MR_MidiAnalysis(mid.c_str(), 5, &lead, &bars), 0);
     EXPECT_EQ(getMelody().notes, before.notes);
     // A file whose tempo the analyser refuses changes nothing either.
-    std::string fast = file("fast.mid", testmidi::melodyFile(4, 4, 240, tune));
+    std::string fast = file("fast.mid", testsupport::MelodyFile(4, 4, 240, tune));
     EXPECT_EQ(MR_MidiAnalysis(fast.c_str(), -1, &lead, &bars), 0);
     EXPECT_EQ(getMelody().notes, before.notes);
 }
@@ -203,8 +194,8 @@ TEST_F(PitchloreApi, NotesLongerThanSixteenBitsOfTicksAreSplit)
 {
     ASSERT_EQ(MR_CreateAnalyser(), 0);
     // 100000 ticks of one note, then a long rest and a closing note.
-    testmidi::Melody tune{{{60, 192}, {64, 100000}, {-1, 70000}, {67, 192}}};
-    std::string mid = file("long.mid", testmidi::melodyFile(4, 4, 100, tune));
+    testsupport::Melody tune{{{60, 192}, {64, 100000}, {-1, 70000}, {67, 192}}};
+    std::string mid = file("long.mid", testsupport::MelodyFile(4, 4, 100, tune));
     int32_t lead = 0, bars = 0;
     EXPECT_GT(MR_MidiAnalysis(mid.c_str(), -1, &lead, &bars), 3);
     Melody m = getMelody();
@@ -226,8 +217,8 @@ TEST_F(PitchloreApi, ReKeyingThroughGetMelody)
     ASSERT_EQ(MR_CreateAnalyser(), 0);
     // G A B C | D F# G: G major. Re-keyed to F major, B and F# are out of
     // the scale; sung exactly on pitch they move up.
-    testmidi::Melody tune{{{67, 192}, {69, 192}, {71, 192}, {72, 192}, {74, 384}, {66, 192}, {67, 576}}};
-    std::string mid = file("g.mid", testmidi::melodyFile(4, 4, 100, tune));
+    testsupport::Melody tune{{{67, 192}, {69, 192}, {71, 192}, {72, 192}, {74, 384}, {66, 192}, {67, 576}}};
+    std::string mid = file("g.mid", testsupport::MelodyFile(4, 4, 100, tune));
     int32_t lead = 0, bars = 0;
     ASSERT_EQ(MR_MidiAnalysis(mid.c_str(), -1, &lead, &bars), 7);
     int32_t key = -2;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "Analyser.h"
+#include "SungTake.h"
 
 #include <cstdint>
 #include <random>
@@ -33,10 +34,7 @@ private:
     uint32_t m_next = 0;
 };
 
-struct SungNote {
-    int midi;          // -1 for a rest
-    double beats;
-};
+using melodrift::testsupport::SungNote;
 
 struct Voice {
     double detune = 0;        // semitones added to every note

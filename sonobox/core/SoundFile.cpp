@@ -1,6 +1,7 @@
 #include "SoundFile.h"
 
 #include <sndfile.h>
+#include <soxr.h>
 
 #include <algorithm>
 #include <cstring>
@@ -82,8 +83,11 @@ std::optional<MonoBuffer> ReadAllMono(SNDFILE* file, const SF_INFO& info)
             mono.push_back(sum / static_cast<float>(info.channels));
         }
     }
-    if (info.samplerate != kSampleRate)
+    if (info.samplerate != kSampleRate && !mono.empty()) {
         mono = Resample(mono, info.samplerate, kSampleRate);
+        if (mono.empty())
+            return std::nullopt;
+    }
     return mono;
 }
 
@@ -91,20 +95,20 @@ std::optional<MonoBuffer> ReadAllMono(SNDFILE* file, const SF_INFO& info)
 
 MonoBuffer Resample(const MonoBuffer& input, int fromRate, int toRate)
 {
-    if (input.empty() || fromRate == toRate)
+    if (input.empty() || fromRate == toRate || fromRate <= 0 || toRate <= 0)
         return input;
-    double step = static_cast<double>(fromRate) / toRate;
-    auto frames = static_cast<std::size_t>(static_cast<double>(input.size()) / step);
-    MonoBuffer out(frames);
-    for (std::size_t i = 0; i < frames; ++i) {
-        double pos = static_cast<double>(i) * step;
-        auto k = static_cast<std::size_t>(pos);
-        double frac = pos - static_cast<double>(k);
-        float a = input[std::min(k, input.size() - 1)];
-        float b = input[std::min(k + 1, input.size() - 1)];
-        out[i] = static_cast<float>(a + (b - a) * frac);
-    }
-    return out;
+    // The length stays what the old linear conversion gave, so a take keeps
+    // its place on the timeline to the sample.
+    const auto frames = static_cast<std::size_t>(static_cast<double>(input.size()) * toRate / fromRate);
+    MonoBuffer out(frames, 0.0f);
+    const soxr_io_spec_t io = soxr_io_spec(SOXR_FLOAT32_I, SOXR_FLOAT32_I);
+    const soxr_quality_spec_t quality = soxr_quality_spec(SOXR_HQ, 0);
+    std::size_t done = 0;
+    const soxr_error_t error = soxr_oneshot(fromRate, toRate, 1, input.data(), input.size(), nullptr, out.data(),
+                                            out.size(), &done, &io, &quality, nullptr);
+    if (error)
+        return {};
+    return out; // a short tail the filter did not fill stays silent
 }
 
 std::optional<MonoBuffer> ReadMonoFile(const std::string& path)

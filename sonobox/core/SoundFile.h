@@ -38,7 +38,8 @@ enum class FileKind { Wav, Mp3 };
 bool WriteAudioFile(const std::string& path, FileKind kind, const float* interleaved, std::size_t frames,
                     int channels, const std::function<bool(std::size_t, std::size_t)>& progress);
 
-// Linear-interpolation rate conversion of mono audio.
+// Band-limited rate conversion of mono audio (libsoxr, high quality): no
+// images of the signal above its own band. Empty when the conversion fails.
 MonoBuffer Resample(const MonoBuffer& input, int fromRate, int toRate);
 
 } // namespace melodrift::sonobox

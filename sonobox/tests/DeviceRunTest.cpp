@@ -8,6 +8,7 @@
 
 #include "DeviceRun.h"
 #include "FileDevice.h"
+#include "TempFolder.h"
 #include "TestSignals.h"
 
 namespace melodrift::sonobox::test {
@@ -20,7 +21,8 @@ TEST(DeviceRunEnd, ADeviceLostWhileTheWorkerLagsLeavesEveryDeliveredFrameInTheTa
     // The worker is held (where it says a new recording level) until the
     // device has gone, so the last second the device delivered is still
     // queued when the worker sees the loss.
-    const std::string dir = TempDir("DeviceRunEnd");
+    const testsupport::TempFolder folder("DeviceRunEnd");
+    const std::string dir = folder.Root();
     WriteWav(dir + "/in.wav", Sine(440, 3.0, 0.05)); // quiet: the level goes up after the first second
     FileDeviceSpec spec;
     spec.input = dir + "/in.wav";

@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <optional>
 #include <string>
 
 #include "MessageLog.h"
 #include "Sonobox.h"
+#include "TempFolder.h"
 #include "TestSignals.h"
 
 namespace melodrift::sonobox::test {
@@ -20,7 +22,8 @@ protected:
         const char* bin = std::getenv("MELODRIFT_BIN_DIR");
         ASSERT_NE(bin, nullptr) << "tests run with MELODRIFT_BIN_DIR set";
         m_bin = bin;
-        m_dir = TempDir(::testing::UnitTest::GetInstance()->current_test_info()->name());
+        m_folder.emplace(std::string("sonobox-") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        m_dir = m_folder->Root();
         ::unsetenv("MELODRIFT_AUDIO");
         ASSERT_EQ(MM_InitialObjects(MainWindow(), m_bin.c_str()), 0);
         ASSERT_EQ(MM_SetTempo(100), 0);
@@ -48,6 +51,7 @@ protected:
     MessageLog m_log;
     std::string m_bin;
     std::string m_dir;
+    std::optional<testsupport::TempFolder> m_folder;
 
 private:
     int m_mainWindow = 0;

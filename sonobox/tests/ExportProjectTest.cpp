@@ -138,7 +138,7 @@ TEST_F(ExportAndProject, CancelledOrFailedExportLeavesTheOldFileAlone)
     WriteBytes(Path("keep.wav"), {'o', 'l', 'd'});
     // Cancel as soon as the first progress report arrives, as the dialog's
     // close button would.
-    m_log.onPost = [](const PostedMessage& m, void*) {
+    m_log.onPost = [](const PostedMessage& m) {
         if (m.message == UM_PROGRESS_STEP)
             MM_CancelSave();
     };

@@ -14,14 +14,6 @@ namespace {
 const std::vector<SungNote> kScaleSong = {{60, 1}, {62, 1}, {64, 1}, {65, 1}, {67, 2}, {65, 1},
                                          {64, 1}, {62, 1}, {64, 1}, {62, 1}, {60, 1}};
 
-std::vector<int> Pitched(const std::vector<SungNote>& notes)
-{
-    std::vector<int> out;
-    for (const SungNote& n : notes)
-        if (n.midi >= 0 && (out.empty() || out.back() != n.midi))
-            out.push_back(n.midi);
-    return out;
-}
 
 std::vector<int> EngineMelody()
 {
@@ -61,7 +53,7 @@ TEST_F(Recording, SungTakeIsRecognisedAndReported)
     EXPECT_EQ(bars, 3);
     EXPECT_GE(notes, 9);
 
-    EXPECT_EQ(EngineMelody(), Pitched(kScaleSong));
+    EXPECT_EQ(EngineMelody(), testsupport::SungPitches(kScaleSong));
     std::int32_t key = -2;
     EXPECT_EQ(MM_GetMelodyInfo(&key, 0, 0), 0);
     EXPECT_EQ(key, 0); // C major
@@ -116,7 +108,7 @@ TEST_F(Recording, ATakeWithoutBarsKeepsThePreviousMelody)
     ASSERT_EQ(MM_Record(Screen(), 0, -1, -1, 0), 0);
     ASSERT_TRUE(m_log.WaitFor(UM_TAKE_RECOGNISED));
     const std::vector<int> melody = EngineMelody();
-    ASSERT_EQ(melody, Pitched(kScaleSong));
+    ASSERT_EQ(melody, testsupport::SungPitches(kScaleSong));
     const int takeMs = MM_GetStreamLength(2);
     std::int32_t key = -2;
     MM_GetMelodyInfo(&key, 0, 0);
@@ -170,7 +162,7 @@ TEST_F(Recording, ADeviceLostMidTakeIsSaidAndWhatCameIsKept)
     EXPECT_GE(bars, 1);
     EXPECT_LE(bars, 2);
     const std::vector<int> sung = EngineMelody();
-    const std::vector<int> all = Pitched(kScaleSong);
+    const std::vector<int> all = testsupport::SungPitches(kScaleSong);
     ASSERT_GE(sung.size(), 4u);
     ASSERT_LT(sung.size(), all.size());
     EXPECT_TRUE(std::equal(sung.begin(), sung.end(), all.begin())) << "the notes sung before the loss";
@@ -222,8 +214,7 @@ TEST_F(Recording, ADeviceLostWhileTheAnalysisLagsKeepsEverythingItDelivered)
     constexpr std::size_t kBlock = 512; // the file device's block
     const std::size_t lostFrames = (kLostMs * kSampleRate / 1000 + kBlock - 1) / kBlock * kBlock;
     WorkerHold hold{Path("speaker.wav"), lostFrames * 2 * sizeof(float)};
-    m_log.onPost = &WorkerHold::OnPost;
-    m_log.onPostContext = &hold;
+    m_log.onPost = [&hold](const PostedMessage& posted) { WorkerHold::OnPost(posted, &hold); };
     ::setenv("MELODRIFT_AUDIO",
              ("file:" + Path("take.wav") + ";out=" + hold.speaker + ";lost=" + std::to_string(kLostMs)).c_str(), 1);
     ASSERT_EQ(MM_SetStreamVolume(1, 0.1f), 0); // quiet: the level goes up every second

@@ -5,14 +5,11 @@
 #include <vector>
 
 #include "AudioFormat.h"
+#include "SungTake.h"
 
 namespace melodrift::sonobox::test {
 
-// One sung note: MIDI number (-1 rest) and length in beats.
-struct SungNote {
-    int midi;
-    double beats;
-};
+using testsupport::SungNote;
 
 struct VoiceStyle {
     double vibratoCents = 30; // depth of a 5.5 Hz vibrato
@@ -42,8 +39,5 @@ float ReadAudioPeak(const std::string& path);
 // A format-0 Standard MIDI File: tempo in bpm, notes (MIDI number, length in
 // quarters) played one after the other on channel 0 with a piano.
 std::vector<std::uint8_t> MakeMidiFile(int tempo, const std::vector<SungNote>& notes);
-
-// A fresh, empty folder under the system's temporary folder.
-std::string TempDir(const std::string& name);
 
 } // namespace melodrift::sonobox::test

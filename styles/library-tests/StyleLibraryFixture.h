@@ -3,7 +3,7 @@
 #pragma once
 
 #include "InstrumentRange.h"
-#include "LibraryApi.h"
+#include "ArrangixLibrary.h"
 #include "SongInspector.h"
 
 #include <gtest/gtest.h>
@@ -49,7 +49,7 @@ protected:
 
     void SetUp() override
     {
-        ASSERT_TRUE(api.load()) << api.error;
+        ASSERT_TRUE(api.Load()) << api.error;
         ASSERT_EQ(api.initialize(), 0);
         int32_t count = 0;
         ASSERT_EQ(api.styleInfos(SF_ALL_METRES, nullptr, &count), 0);
@@ -101,7 +101,7 @@ protected:
         EXPECT_TRUE(drums && bass && chords) << s.info.name << ": drums, bass and a chord instrument";
     }
 
-    LibraryApi api;
+    melodrift::testsupport::ArrangixLibrary api;
     std::vector<Style> styles;
     static inline std::filesystem::path dir_;
     static inline bool keep_ = false;

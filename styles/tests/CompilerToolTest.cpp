@@ -1,4 +1,6 @@
 // The melodrift-stylec program as the build and a style author run it.
+#include "TempFolder.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -17,13 +19,6 @@ struct ToolRun {
 
 class CompilerTool : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        m_dir = std::filesystem::temp_directory_path() / ("stylec-" + std::to_string(::getpid()));
-        std::filesystem::create_directories(m_dir);
-    }
-    void TearDown() override { std::filesystem::remove_all(m_dir); }
-
     std::string write(const std::string& name, const std::string& text)
     {
         const auto path = (m_dir / name).string();
@@ -46,7 +41,8 @@ protected:
         return r;
     }
 
-    std::filesystem::path m_dir;
+    melodrift::testsupport::TempFolder m_folder{"stylec"};
+    const std::filesystem::path m_dir = m_folder.Path();
 };
 
 const char* kGood = "style 9\nname \"T\"\nmetre 2/4\ntempo 100\nmain 0 bars 1\n  group major\n"

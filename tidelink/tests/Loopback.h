@@ -13,7 +13,9 @@
 #include "StyleLibrary.h"
 #include "StyleStore.h"
 
+#include "LogLines.h"
 #include "MelodriftPlatform.h"
+#include "PostedMessages.h"
 
 #include <gtest/gtest.h>
 
@@ -35,58 +37,16 @@ namespace loopback {
 
 using namespace melodrift;
 
-struct Posted {
-    MDP_Window window;
-    uint32_t message;
-    intptr_t wParam;
-    intptr_t lParam;
-};
+using Posted = testsupport::PostedMessage;
 
 // Every message posted through the platform layer while it lives.
-class PostBox {
+class PostBox : public testsupport::PostedMessages {
 public:
-    PostBox() { MDP_SetMessageDispatcher(&PostBox::OnPost, nullptr, this); }
-    ~PostBox() { MDP_SetMessageDispatcher(nullptr, nullptr, nullptr); }
-
     // Waits until a message matches; returns it (message 0 when none came).
     Posted WaitFor(const std::function<bool(const Posted&)>& match, int ms = 5000)
     {
-        std::unique_lock lock(m_lock);
-        Posted found{};
-        m_wake.wait_for(lock, std::chrono::milliseconds(ms), [&] {
-            for (const Posted& p : m_posted)
-                if (match(p)) {
-                    found = p;
-                    return true;
-                }
-            return false;
-        });
-        return found;
+        return WaitUntil(match, std::chrono::milliseconds(ms)).value_or(Posted{});
     }
-    std::vector<Posted> To(MDP_Window window)
-    {
-        std::lock_guard lock(m_lock);
-        std::vector<Posted> out;
-        for (const Posted& p : m_posted)
-            if (p.window == window)
-                out.push_back(p);
-        return out;
-    }
-
-private:
-    static int OnPost(MDP_Window w, uint32_t m, intptr_t wp, intptr_t lp, void* self)
-    {
-        auto* box = static_cast<PostBox*>(self);
-        {
-            std::lock_guard lock(box->m_lock);
-            box->m_posted.push_back({w, m, wp, lp});
-        }
-        box->m_wake.notify_all();
-        return 1;
-    }
-    std::mutex m_lock;
-    std::condition_variable m_wake;
-    std::vector<Posted> m_posted;
 };
 
 // A style store that keeps everything in memory and remembers the calls.
@@ -308,30 +268,7 @@ inline CS_UserRecord User(const char* name, const char* password)
     return u;
 }
 
-// Collects the debug lines while it lives.
-class LogLinesGuard {
-public:
-    LogLinesGuard() { MDP_SetDebugSink(&LogLinesGuard::Collect, this); }
-    ~LogLinesGuard() { MDP_SetDebugSink(nullptr, nullptr); }
-    bool Contains(const std::string& text)
-    {
-        std::lock_guard lock(m_lock);
-        for (const std::string& l : m_lines)
-            if (l.find(text) != std::string::npos)
-                return true;
-        return false;
-    }
-
-private:
-    static void Collect(const char* line, void* self)
-    {
-        auto* me = static_cast<LogLinesGuard*>(self);
-        std::lock_guard lock(me->m_lock);
-        me->m_lines.emplace_back(line);
-    }
-    std::mutex m_lock;
-    std::vector<std::string> m_lines;
-};
+using LogLinesGuard = testsupport::LogLines;
 
 // The service keeps a pointer to the last user record for as long as it
 // runs, so records handed to it live until the test program ends.

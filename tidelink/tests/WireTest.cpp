@@ -1,5 +1,6 @@
 #include "Wire.h"
 
+#include "LogLines.h"
 #include "MelodriftPlatform.h"
 
 #include <gtest/gtest.h>
@@ -11,10 +12,6 @@ using namespace melodrift::tidelink;
 
 namespace {
 
-std::vector<std::string> g_lines;
-
-void Collect(const char* line, void*) { g_lines.emplace_back(line); }
-
 std::vector<uint8_t> Header(uint16_t lengthField, uint16_t id, uint16_t sequence = 7, uint16_t code = 0)
 {
     return {0x7E, 0x6E, uint8_t(lengthField >> 8), uint8_t(lengthField), uint8_t(sequence >> 8), uint8_t(sequence),
@@ -23,12 +20,7 @@ std::vector<uint8_t> Header(uint16_t lengthField, uint16_t id, uint16_t sequence
 
 class WireTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        g_lines.clear();
-        MDP_SetDebugSink(Collect, nullptr);
-    }
-    void TearDown() override { MDP_SetDebugSink(nullptr, nullptr); }
+    melodrift::testsupport::LogLines m_log;
 };
 
 TEST_F(WireTest, EncodedMessageDecodesToTheSameFields)
@@ -87,14 +79,15 @@ TEST_F(WireTest, ReceivedMessagesAreCheckedBeforeUse)
         {"shorter than a header", {0x7E, 0x6E, 0}, DecodeStatus::BadLength, "读取网络消息失败：无效的消息体长度"},
     };
     for (const Case& c : cases) {
-        g_lines.clear();
+        m_log.Clear();
         Message m;
         EXPECT_EQ(DecodeMessage(c.bytes.data(), c.bytes.size(), m), c.expected) << c.name;
         if (c.logStart != nullptr) {
-            ASSERT_EQ(g_lines.size(), 1u) << c.name;
-            EXPECT_NE(g_lines[0].find(c.logStart), std::string::npos) << c.name << ": " << g_lines[0];
+            const auto lines = m_log.Lines();
+            ASSERT_EQ(lines.size(), 1u) << c.name;
+            EXPECT_NE(lines[0].find(c.logStart), std::string::npos) << c.name << ": " << lines[0];
         } else {
-            EXPECT_TRUE(g_lines.empty()) << c.name;
+            EXPECT_TRUE(m_log.Lines().empty()) << c.name;
         }
     }
 }

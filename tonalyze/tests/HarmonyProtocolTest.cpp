@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "HarmonyCalls.h"
+#include "LogLines.h"
 #include "MelodriftPlatform.h"
 #include "Songs.h"
 
@@ -55,22 +56,7 @@ int32_t input(const Melody& m, int ts = 0)
     return bars;
 }
 
-class LogCapture {
-public:
-    LogCapture() { MDP_SetDebugSink(&LogCapture::sink, this); }
-    ~LogCapture() { MDP_SetDebugSink(nullptr, nullptr); }
-    bool contains(const std::string& text) const
-    {
-        return std::any_of(m_lines.begin(), m_lines.end(),
-                           [&](const std::string& l) { return l.find(text) != std::string::npos; });
-    }
-    void clear() { m_lines.clear(); }
-    const std::vector<std::string>& lines() const { return m_lines; }
-
-private:
-    static void sink(const char* line, void* self) { static_cast<LogCapture*>(self)->m_lines.emplace_back(line); }
-    std::vector<std::string> m_lines;
-};
+using LogCapture = melodrift::testsupport::LogLines;
 
 TEST_F(Harmony, NothingToAnalyseWithoutAMelody)
 {
@@ -91,18 +77,18 @@ TEST_F(Harmony, TheSameMelodyKeepsItsAnalysisAChangedOneIsRedone)
     EXPECT_EQ(input(m), 16);
     Arrays first;
     first.call(0);
-    EXPECT_TRUE(log.contains("长音基准：tkLong = "));
-    log.clear();
+    EXPECT_TRUE(log.Contains("长音基准：tkLong = "));
+    log.Clear();
     EXPECT_EQ(input(m), 16);
     Arrays again;
     again.call(0);
-    EXPECT_FALSE(log.contains("长音基准"));
+    EXPECT_FALSE(log.Contains("长音基准"));
     EXPECT_EQ(again.codes(), first.codes());
     m.lengths.back() = static_cast<uint16_t>(m.lengths.back() + 192 * 4);
     EXPECT_EQ(input(m), 17);
     Arrays changed;
     changed.call(0);
-    EXPECT_TRUE(log.contains("长音基准"));
+    EXPECT_TRUE(log.Contains("长音基准"));
 }
 
 TEST_F(Harmony, WritesTheLogLinesOfEachStage)
@@ -114,17 +100,17 @@ TEST_F(Harmony, WritesTheLogLinesOfEachStage)
     for (const char* text : {"\n全曲调性： major\n", "\n///////////////////// 主属和弦分段结果 ///////////////////\n7\t15\t\n",
                              "\n///////////////////// 最终分段结果 ///////////////////\n7\t15\t\n",
                              "\n///////////////////// 第 1 段分句和弦 ///////////////////\n"})
-        EXPECT_TRUE(log.contains(text)) << text;
-    for (const std::string& line : log.lines())
+        EXPECT_TRUE(log.Contains(text)) << text;
+    for (const std::string& line : log.Lines())
         EXPECT_EQ(line.rfind("[", 0), 0u) << line;
-    log.clear();
+    log.Clear();
     input(parseMelody(songs::kRepeatedOpening));
     a.call(0);
-    EXPECT_TRUE(log.contains("\n///////////////////// 小节反复分段结果 ///////////////////\n7\t15\t\n"));
-    log.clear();
+    EXPECT_TRUE(log.Contains("\n///////////////////// 小节反复分段结果 ///////////////////\n7\t15\t\n"));
+    log.Clear();
     input(parseMelody(songs::kAMinor));
     a.call(0);
-    EXPECT_TRUE(log.contains("\n全曲调性： minor\n"));
+    EXPECT_TRUE(log.Contains("\n全曲调性： minor\n"));
 }
 
 TEST_F(Harmony, ANewKeyIsAnalysedAgainAndTheOldOneComesBack)

@@ -5,7 +5,8 @@
 #include <gtest/gtest.h>
 
 using namespace tunescan;
-using testmidi::MidiBytes;
+using melodrift::testsupport::MidiBytes;
+namespace testsupport = melodrift::testsupport;
 
 namespace {
 
@@ -35,9 +36,9 @@ void expectMelody(const std::vector<MelodyNote>& got, const std::vector<std::pai
 
 TEST(MidiFile, ReadsMelodyWithRestsAndRunningStatus)
 {
-    testmidi::Melody m{{{-1, 96}, {60, 192}, {62, 96}, {-1, 48}, {64, 384}}};
+    testsupport::Melody m{{{-1, 96}, {60, 192}, {62, 96}, {-1, 48}, {64, 384}}};
     for (bool running : {true, false}) {
-        auto notes = firstMelody(testmidi::melodyFile(3, 4, 100, m, 192, running));
+        auto notes = firstMelody(testsupport::MelodyFile(3, 4, 100, m, 192, running));
         expectMelody(notes, {{-1, 96}, {60, 192}, {62, 96}, {-1, 48}, {64, 384}});
     }
 }
@@ -54,8 +55,8 @@ TEST(MidiFile, ConvertsAnyDivisionToQuarterTicks)
         {static_cast<uint16_t>((-25 << 8) | 40), 500},
     };
     for (const Case& c : cases) {
-        testmidi::Melody m{{{60, c.quarter}, {-1, c.quarter / 2}, {67, 2 * c.quarter}}};
-        auto notes = firstMelody(testmidi::melodyFile(4, 4, 120, m, c.division));
+        testsupport::Melody m{{{60, c.quarter}, {-1, c.quarter / 2}, {67, 2 * c.quarter}}};
+        auto notes = firstMelody(testsupport::MelodyFile(4, 4, 120, m, c.division));
         expectMelody(notes, {{60, 192}, {-1, 96}, {67, 384}});
     }
 }
@@ -63,21 +64,21 @@ TEST(MidiFile, ConvertsAnyDivisionToQuarterTicks)
 TEST(MidiFile, MakesOverlapsAndChordsMonophonic)
 {
     MidiBytes file(0, 192);
-    auto& t = file.track();
+    auto& t = file.Track();
     // A chord C-E-G of a quarter; then D held under a later F.
-    t.delta(0).raw({0x90, 60, 90}).delta(0).raw({0x90, 67, 90}).delta(0).raw({0x90, 64, 90});
-    t.delta(192).raw({0x80, 60, 0}).delta(0).raw({0x80, 64, 0}).delta(0).raw({0x80, 67, 0});
-    t.delta(0).raw({0x90, 62, 90}).delta(96).raw({0x90, 65, 90}).delta(192).raw({0x80, 62, 0});
-    t.delta(96).raw({0x80, 65, 0}).end();
-    expectMelody(firstMelody(file.bytes()), {{67, 192}, {62, 96}, {65, 288}});
+    t.Delta(0).Raw({0x90, 60, 90}).Delta(0).Raw({0x90, 67, 90}).Delta(0).Raw({0x90, 64, 90});
+    t.Delta(192).Raw({0x80, 60, 0}).Delta(0).Raw({0x80, 64, 0}).Delta(0).Raw({0x80, 67, 0});
+    t.Delta(0).Raw({0x90, 62, 90}).Delta(96).Raw({0x90, 65, 90}).Delta(192).Raw({0x80, 62, 0});
+    t.Delta(96).Raw({0x80, 65, 0}).End();
+    expectMelody(firstMelody(file.Bytes()), {{67, 192}, {62, 96}, {65, 288}});
 }
 
 TEST(MidiFile, TakesTempoAndMetreFromConductorTrack)
 {
     MidiBytes file(1, 480);
-    file.track().metre(6, 8).tempo(130).end();
-    file.track().note(72, 480).end();
-    auto parsed = MidiFile::parse(file.bytes());
+    file.Track().Metre(6, 8).Tempo(130).End();
+    file.Track().Note(72, 480).End();
+    auto parsed = MidiFile::parse(file.Bytes());
     ASSERT_TRUE(parsed);
     ASSERT_EQ(parsed->tracks.size(), 2u);
     EXPECT_TRUE(parsed->tracks[0].notes.empty());
@@ -90,8 +91,8 @@ TEST(MidiFile, TakesTempoAndMetreFromConductorTrack)
 TEST(MidiFile, NoteWithoutOffEndsWithItsTrack)
 {
     MidiBytes file(0, 96);
-    file.track().delta(0).raw({0x90, 60, 90}).delta(96).raw({0xFF, 0x01, 0x01, 'x'}).end();
-    expectMelody(firstMelody(file.bytes()), {{60, 192}});
+    file.Track().Delta(0).Raw({0x90, 60, 90}).Delta(96).Raw({0xFF, 0x01, 0x01, 'x'}).End();
+    expectMelody(firstMelody(file.Bytes()), {{60, 192}});
 }
 
 std::vector<uint8_t> withTrack(std::vector<uint8_t> track, uint32_t declared)
@@ -135,8 +136,8 @@ TEST(MidiFile, RefusesBrokenFiles)
 
 TEST(MidiFile, EveryCutOfAGoodFileIsHandled)
 {
-    testmidi::Melody m{{{60, 192}, {62, 96}, {-1, 96}, {64, 192}}};
-    auto bytes = testmidi::melodyFile(3, 4, 100, m);
+    testsupport::Melody m{{{60, 192}, {62, 96}, {-1, 96}, {64, 192}}};
+    auto bytes = testsupport::MelodyFile(3, 4, 100, m);
     for (size_t n = 0; n < bytes.size(); ++n) {
         std::vector<uint8_t> cut(bytes.begin(), bytes.begin() + static_cast<long>(n));
         auto file = MidiFile::parse(cut);

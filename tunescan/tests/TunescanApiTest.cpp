@@ -6,6 +6,8 @@
 
 #include <vector>
 
+namespace testsupport = melodrift::testsupport;
+
 namespace {
 
 struct Read {
@@ -36,9 +38,9 @@ TEST(TunescanApi, ReportsMetreAndTempo)
         int numerator, denominator, bpm;
         int32_t TS;
     } cases[] = {{4, 4, 120, 0}, {3, 4, 100, 1}, {3, 4, 130, 1}, {2, 4, 90, 2}, {6, 8, 75, 3}, {5, 4, 60, 0}};
-    testmidi::Melody m{{{60, 192}, {-1, 96}, {65, 96}}};
+    testsupport::Melody m{{{60, 192}, {-1, 96}, {65, 96}}};
     for (const Case& c : cases) {
-        auto path = testmidi::writeTemp("metre.mid", testmidi::melodyFile(c.numerator, c.denominator, c.bpm, m));
+        auto path = testsupport::WriteTemp("metre.mid", testsupport::MelodyFile(c.numerator, c.denominator, c.bpm, m));
         Read r = retrive(path, -1);
         ASSERT_EQ(r.rc, SM_OK);
         EXPECT_EQ(r.TS, c.TS) << c.numerator << "/" << c.denominator;
@@ -50,11 +52,11 @@ TEST(TunescanApi, ReportsMetreAndTempo)
 
 TEST(TunescanApi, SelectsTrackAndReportsFailures)
 {
-    testmidi::MidiBytes file(1, 96);
-    file.track().metre(3, 4).tempo(100).end();
-    file.track().note(62, 96).note(64, 48).end();
-    file.track().note(50, 192).end();
-    auto path = file.writeFile("tracks.mid");
+    testsupport::MidiBytes file(1, 96);
+    file.Track().Metre(3, 4).Tempo(100).End();
+    file.Track().Note(62, 96).Note(64, 48).End();
+    file.Track().Note(50, 192).End();
+    auto path = file.WriteFile("tracks.mid");
 
     Read first = retrive(path, -1);
     ASSERT_EQ(first.rc, SM_OK);
@@ -68,7 +70,7 @@ TEST(TunescanApi, SelectsTrackAndReportsFailures)
     EXPECT_EQ(retrive(path, 3).rc, SM_ERR_NO_TRACK);
     EXPECT_EQ(retrive(path, -2).rc, SM_ERR_ARGUMENT);
     EXPECT_EQ(retrive("/nonexistent/melodrift.mid", -1).rc, SM_ERR_OPEN);
-    EXPECT_EQ(retrive(testmidi::writeTemp("text.mid", {'h', 'e', 'l', 'l', 'o'}), -1).rc, SM_ERR_FORMAT);
+    EXPECT_EQ(retrive(testsupport::WriteTemp("text.mid", {'h', 'e', 'l', 'l', 'o'}), -1).rc, SM_ERR_FORMAT);
     EXPECT_EQ(retrive("/tmp", -1).rc, SM_ERR_OPEN);
 
     int32_t TS = 0, tempo = 0, count = 0, p = 0, l = 0;
@@ -80,8 +82,8 @@ TEST(TunescanApi, SelectsTrackAndReportsFailures)
 
 TEST(TunescanApi, CutsMelodyAtCapacity)
 {
-    testmidi::Melody m{{{60, 96}, {62, 96}, {64, 96}, {65, 96}}};
-    auto path = testmidi::writeTemp("long.mid", testmidi::melodyFile(4, 4, 120, m));
+    testsupport::Melody m{{{60, 96}, {62, 96}, {64, 96}, {65, 96}}};
+    auto path = testsupport::WriteTemp("long.mid", testsupport::MelodyFile(4, 4, 120, m));
     Read r = retrive(path, -1, 3);
     ASSERT_EQ(r.rc, SM_OK);
     EXPECT_EQ(r.pitches, (std::vector<int32_t>{60, 62, 64}));
@@ -89,10 +91,10 @@ TEST(TunescanApi, CutsMelodyAtCapacity)
 
 TEST(TunescanApi, ListsTracksWithTheirNotes)
 {
-    testmidi::MidiBytes file(1, 96);
-    file.track().tempo(100).end();
-    file.track().note(62, 96).note(64, 48).end();
-    auto path = file.writeFile("list.mid");
+    testsupport::MidiBytes file(1, 96);
+    file.Track().Tempo(100).End();
+    file.Track().Note(62, 96).Note(64, 48).End();
+    auto path = file.WriteFile("list.mid");
     int32_t counts[4] = {-1, -1, -1, -1};
     int32_t n = 4;
     ASSERT_EQ(SM_GetMelodyFile(path.c_str(), counts, &n), SM_OK);

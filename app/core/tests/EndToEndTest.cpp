@@ -21,75 +21,19 @@
 #include "Pipeline.h"
 #include "ProjectFile.h"
 #include "SongModel.h"
+#include "SungTake.h"
+#include "WavFile.h"
 
 namespace melodrift {
 namespace {
 
 namespace fs = std::filesystem;
 
-constexpr int kRate = 44100;
-
-struct Note {
-    int midi;      // -1 rest
-    double beats;
-};
-
-// A voice-like tone per note: falling harmonics, a light vibrato and short
-// fades, after leadBeats of silence.
-std::vector<int16_t> Sing(const std::vector<Note>& notes, int tempo, double leadBeats)
-{
-    const double beat = 60.0 / tempo;
-    std::vector<int16_t> samples(static_cast<size_t>(leadBeats * beat * kRate), 0);
-    for (const Note& n : notes) {
-        const size_t count = static_cast<size_t>(n.beats * beat * kRate);
-        const double hz = n.midi < 0 ? 0 : 440.0 * std::pow(2.0, (n.midi - 69) / 12.0);
-        double phase = 0;
-        for (size_t i = 0; i < count; ++i) {
-            const double t = static_cast<double>(i) / kRate;
-            const double fade = std::min({1.0, t / 0.02, (static_cast<double>(count - i) / kRate) / 0.03});
-            const double f = hz * std::pow(2.0, 0.2 / 12.0 * std::sin(2 * M_PI * 5.5 * t));
-            phase += 2 * M_PI * f / kRate;
-            double v = 0;
-            for (int h = 1; h <= 6; ++h)
-                v += std::sin(h * phase) / h;
-            samples.push_back(static_cast<int16_t>(n.midi < 0 ? 0 : 9000 * fade * v));
-        }
-    }
-    samples.resize(samples.size() + kRate / 2, 0);
-    return samples;
-}
-
-void WriteWav(const std::string& path, const std::vector<int16_t>& samples)
-{
-    std::ofstream out(path, std::ios::binary);
-    auto u32 = [&](uint32_t v) { out.write(reinterpret_cast<const char*>(&v), 4); };
-    auto u16 = [&](uint16_t v) { out.write(reinterpret_cast<const char*>(&v), 2); };
-    const uint32_t data = static_cast<uint32_t>(samples.size() * 2);
-    out.write("RIFF", 4);
-    u32(36 + data);
-    out.write("WAVEfmt ", 8);
-    u32(16);
-    u16(1);
-    u16(1);
-    u32(kRate);
-    u32(kRate * 2);
-    u16(2);
-    u16(16);
-    out.write("data", 4);
-    u32(data);
-    out.write(reinterpret_cast<const char*>(samples.data()), data);
-}
+using testsupport::SungNote;
 
 std::optional<test::PostedMessage> WaitFor(test::MessageLog& log, uint32_t message, std::chrono::seconds limit)
 {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (std::chrono::steady_clock::now() < deadline) {
-        for (const auto& m : log.Snapshot())
-            if (m.message == message)
-                return m;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return std::nullopt;
+    return log.WaitUntil([message](const test::PostedMessage& m) { return m.message == message; }, limit);
 }
 
 int32_t FirstStyleOfMetre(int metre)
@@ -167,10 +111,10 @@ TEST_F(EndToEnd, SungTakeBecomesASongThatSurvivesSaveAndOpen)
     TSongModel song;
     SetMetre(song, 0, true);
     SetTempo(song, 100, true);
-    const std::vector<Note> melody = {{60, 1}, {62, 1}, {64, 1}, {65, 1}, {67, 2}, {65, 1}, {64, 1},
+    const std::vector<SungNote> melody = {{60, 1}, {62, 1}, {64, 1}, {65, 1}, {67, 2}, {65, 1}, {64, 1},
                                       {62, 1}, {64, 1}, {62, 1}, {60, 1}, {64, 1}, {67, 1}, {72, 2}};
     const std::string take = (m_dir / "take.wav").string();
-    WriteWav(take, Sing(melody, 100, 8));  // count-in bar and one bar of waiting
+    testsupport::WriteWav(take, testsupport::ToPcm16(testsupport::Sing(melody, 100, 8)));  // count-in bar and one bar of waiting
     ::setenv("MELODRIFT_AUDIO", ("file:" + take).c_str(), 1);
     ASSERT_EQ(Engines().mm.MM_Record(&m_screen, 0, -1, -1, 0), 0);
     const auto recognised = WaitFor(m_log, UM_TAKE_RECOGNISED, std::chrono::seconds(120));

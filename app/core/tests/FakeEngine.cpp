@@ -178,11 +178,6 @@ int32_t Download(int32_t id, MDP_Window)
 int32_t Login(CS_UserRecord*, int32_t) { return Fake().serviceResult; }
 int32_t Register(CS_UserRecord*) { return Fake().serviceResult; }
 
-int PostToLog(MDP_Window w, uint32_t m, intptr_t wp, intptr_t lp, void* ctx)
-{
-    static_cast<MessageLog*>(ctx)->Add({w, m, wp, lp});
-    return 1;
-}
 
 } // namespace
 
@@ -222,27 +217,6 @@ void InstallFakeEngine()
     e.cs.CS_DownloadStyle = Download;
     e.cs.CS_Login = Login;
     e.cs.CS_Register = Register;
-}
-
-MessageLog::MessageLog() { MDP_SetMessageDispatcher(PostToLog, nullptr, this); }
-MessageLog::~MessageLog() { MDP_SetMessageDispatcher(nullptr, nullptr, nullptr); }
-
-void MessageLog::Add(const PostedMessage& m)
-{
-    std::lock_guard<std::mutex> guard(m_lock);
-    m_messages.push_back(m);
-}
-
-std::vector<PostedMessage> MessageLog::Take()
-{
-    std::lock_guard<std::mutex> guard(m_lock);
-    return std::exchange(m_messages, {});
-}
-
-std::vector<PostedMessage> MessageLog::Snapshot()
-{
-    std::lock_guard<std::mutex> guard(m_lock);
-    return m_messages;
 }
 
 } // namespace melodrift::test

@@ -12,15 +12,11 @@
 #include <vector>
 
 #include "EngineTables.h"
+#include "PostedMessages.h"
 
 namespace melodrift::test {
 
-struct PostedMessage {
-    MDP_Window window;
-    uint32_t message;
-    intptr_t wParam;
-    intptr_t lParam;
-};
+using testsupport::PostedMessage;
 
 struct FakeState {
     // Engine: melody and streams.
@@ -63,17 +59,6 @@ FakeState& Fake();
 void InstallFakeEngine();
 
 // Collects posted messages (any thread).
-class MessageLog {
-public:
-    MessageLog();
-    ~MessageLog();
-    std::vector<PostedMessage> Take();
-    std::vector<PostedMessage> Snapshot();
-    void Add(const PostedMessage& m);
-
-private:
-    std::mutex m_lock;
-    std::vector<PostedMessage> m_messages;
-};
+using MessageLog = testsupport::PostedMessages;
 
 } // namespace melodrift::test

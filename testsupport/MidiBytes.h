@@ -6,19 +6,20 @@
 #include <utility>
 #include <vector>
 
-namespace testmidi {
+namespace melodrift::testsupport {
 
 class TrackBytes {
 public:
-    TrackBytes& delta(uint32_t ticks);
-    TrackBytes& raw(std::vector<uint8_t> bytes);
-    TrackBytes& tempo(int bpm, uint32_t at = 0);
-    TrackBytes& metre(int numerator, int denominator, uint32_t at = 0);
+    TrackBytes& Delta(uint32_t ticks);
+    TrackBytes& Raw(std::vector<uint8_t> bytes);
+    TrackBytes& Tempo(int bpm, uint32_t at = 0);
+    TrackBytes& Metre(int numerator, int denominator, uint32_t at = 0);
+    TrackBytes& Program(int channel, int program, uint32_t at = 0);
     // Note on and off; running status when runningStatus is set (note-off as
     // note-on with velocity 0).
-    TrackBytes& note(int pitch, uint32_t length, uint32_t gap = 0, bool runningStatus = false);
-    TrackBytes& end();
-    const std::vector<uint8_t>& bytes() const { return m_bytes; }
+    TrackBytes& Note(int pitch, uint32_t length, uint32_t gap = 0, bool runningStatus = false);
+    TrackBytes& End();
+    const std::vector<uint8_t>& Bytes() const { return m_bytes; }
 
 private:
     std::vector<uint8_t> m_bytes;
@@ -32,10 +33,10 @@ struct Melody {
 class MidiBytes {
 public:
     MidiBytes(int format, uint16_t division);
-    TrackBytes& track();
-    std::vector<uint8_t> bytes() const;
+    TrackBytes& Track();
+    std::vector<uint8_t> Bytes() const;
     // Writes to a unique file under the test's temporary folder.
-    std::string writeFile(const std::string& name) const;
+    std::string WriteFile(const std::string& name) const;
 
 private:
     int m_format;
@@ -44,9 +45,9 @@ private:
 };
 
 // A one-track file of a melody: metre, tempo, then the notes; rests as gaps.
-std::vector<uint8_t> melodyFile(int numerator, int denominator, int bpm, const Melody& melody,
+std::vector<uint8_t> MelodyFile(int numerator, int denominator, int bpm, const Melody& melody,
                                 uint16_t division = 192, bool runningStatus = true);
 
-std::string writeTemp(const std::string& name, const std::vector<uint8_t>& bytes);
+std::string WriteTemp(const std::string& name, const std::vector<uint8_t>& bytes);
 
-}  // namespace testmidi
+} // namespace melodrift::testsupport

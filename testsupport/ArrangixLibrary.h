@@ -1,4 +1,5 @@
-// The composer library loaded by name, as the program loads it.
+// The composer library loaded by name, as the program loads it: its table
+// of entry points for the tests that go through the C boundary.
 #pragma once
 
 #include "Arrangix.h"
@@ -7,13 +8,14 @@
 
 #include <string>
 
-namespace stylelib {
+namespace melodrift::testsupport {
 
-struct LibraryApi {
+struct ArrangixLibrary {
     void* lib = nullptr;
     std::string error;
     SM_InitializeFn initialize = nullptr;
     SM_ReleaseFn release = nullptr;
+    SM_CheckStyleFn checkStyle = nullptr;
     SM_GetStyleInfoFn styleInfo = nullptr;
     SM_GetSegmentNumFn segmentNum = nullptr;
     SM_GetSegmentBarNumFn segmentBars = nullptr;
@@ -26,7 +28,7 @@ struct LibraryApi {
     SM_GetStyleDemoDataFn demoData = nullptr;
 
     template <typename F>
-    bool bind(F& f, const char* name)
+    bool Bind(F& f, const char* name)
     {
         f = reinterpret_cast<F>(MDP_GetSymbol(lib, name));
         if (f == nullptr)
@@ -34,7 +36,7 @@ struct LibraryApi {
         return f != nullptr;
     }
 
-    bool load()
+    bool Load()
     {
         char err[512] = {0};
         lib = MDP_LoadLibrary("Arrangix.dll", err, sizeof err);
@@ -42,20 +44,20 @@ struct LibraryApi {
             error = err;
             return false;
         }
-        bool ok = bind(initialize, "SM_Initialize") & bind(release, "SM_Release") &
-                  bind(styleInfo, "SM_GetStyleInfo") & bind(segmentNum, "SM_GetSegmentNum") &
-                  bind(segmentBars, "SM_GetSegmentBarNum") & bind(styleInfos, "SM_GetStyleInfos") &
-                  bind(recomInfos, "SM_GetStyleRecomInfos") & bind(inputWavNotes, "SM_InputWavNotes") &
-                  bind(baseCompose, "SM_BaseCompose") & bind(compose, "SM_Compose") &
-                  bind(demo, "SM_GetStyleDemo") & bind(demoData, "SM_GetStyleDemoData");
+        bool ok = Bind(initialize, "SM_Initialize") & Bind(release, "SM_Release") & Bind(checkStyle, "SM_CheckStyle") &
+                  Bind(styleInfo, "SM_GetStyleInfo") & Bind(segmentNum, "SM_GetSegmentNum") &
+                  Bind(segmentBars, "SM_GetSegmentBarNum") & Bind(styleInfos, "SM_GetStyleInfos") &
+                  Bind(recomInfos, "SM_GetStyleRecomInfos") & Bind(inputWavNotes, "SM_InputWavNotes") &
+                  Bind(baseCompose, "SM_BaseCompose") & Bind(compose, "SM_Compose") & Bind(demo, "SM_GetStyleDemo") &
+                  Bind(demoData, "SM_GetStyleDemoData");
         return ok;
     }
 
-    ~LibraryApi()
+    ~ArrangixLibrary()
     {
         if (lib != nullptr)
             MDP_FreeLibrary(lib);
     }
 };
 
-}  // namespace stylelib
+} // namespace melodrift::testsupport

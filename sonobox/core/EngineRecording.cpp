@@ -47,7 +47,6 @@ int Engine::Record(MDP_Window window, double start, double punchIn, double punch
     auto run = std::make_unique<DeviceRun>(RunKind::Record, window, mode);
     run->take = std::make_unique<RecordingTake>();
     RecordingTake& recording = *run->take;
-    recording.mode = mode;
     // Open ends: -1 on the record screen, 0 on the complete screen.
     auto isOpen = [mode](double v) { return mode == MM_RECORD_FINAL ? v <= 0 : v < 0; };
     run->startSample = m_time.BarToSample(std::max(0.0, start));
@@ -105,12 +104,12 @@ std::shared_ptr<PlaybackProgram> Engine::RecordProgram(const DeviceRun& run, std
     std::int64_t sourceStart = run.startSample - countIn;
     std::int64_t muteFrom = take.punchIn >= 0 ? take.punchIn : run.startSample;
     const auto& base = m_accompaniment.Rendered(kStreamBaseAccompaniment);
-    if (take.mode == MM_RECORD_MELODY_ACC && base)
+    if (run.Mode() == MM_RECORD_MELODY_ACC && base)
         program->sources.push_back({base, kStreamBaseAccompaniment, sourceStart});
-    if (take.mode != MM_RECORD_FINAL && take.partial)
+    if (run.Mode() != MM_RECORD_FINAL && take.partial)
         program->sources.push_back(
             {MutedStereo(*m_voices.Take(), muteFrom, take.punchOut), kStreamMelodyTake, sourceStart});
-    if (take.mode == MM_RECORD_FINAL) {
+    if (run.Mode() == MM_RECORD_FINAL) {
         // The take ends with the accompaniment.
         if (const auto& accompaniment = m_accompaniment.Rendered(kStreamFullAccompaniment)) {
             program->sources.push_back({accompaniment, kStreamFullAccompaniment, sourceStart});
@@ -133,7 +132,7 @@ void Engine::CommitRecording(DeviceRun& run)
     std::int64_t end = run.Program().endFrame;
     if (end >= 0 && static_cast<std::int64_t>(captured.size()) > end)
         captured.resize(static_cast<std::size_t>(end));
-    if (run.take->mode == MM_RECORD_FINAL)
+    if (run.Mode() == MM_RECORD_FINAL)
         CommitFinalTake(run, captured);
     else
         CommitMelodyTake(run, std::move(captured));

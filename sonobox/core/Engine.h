@@ -1,42 +1,37 @@
 #pragma once
 
-#include <array>
 #include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
-#include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "Accompaniment.h"
-#include "AudioDevice.h"
+#include "AudioFormat.h"
 #include "DeviceChoice.h"
 #include "DeviceRun.h"
 #include "ExportWriter.h"
 #include "LiveKeyboard.h"
+#include "MelodriftPlatform.h"
 #include "MelodyTrack.h"
 #include "Mixer.h"
 #include "RecognisedMelody.h"
 #include "SungVoices.h"
-#include "AudioFormat.h"
-#include "MelodriftPlatform.h"
-#include "PitchloreLibrary.h"
-#include "ProgressiveAudio.h"
-#include "SoundFontSynth.h"
-#include "TakeAnalyser.h"
 #include "Timeline.h"
-#include "VoiceEffects.h"
 #include "WindowMessages.h"
 
 namespace melodrift::sonobox {
 
-class AudioProcessor;
 struct PlaybackProgram;
 
-// The audio engine: holds the streams, runs the device, records and has takes
-// recognised, renders, mixes and exports. One per process (see SonoboxApi).
+// The audio engine behind the MM_ entry points. One per process (see
+// SonoboxApi). It holds the lock and the song's tempo and metre, and puts its
+// parts together: the recognised melody, the rendered accompaniment, the live
+// keyboard, the sung voices, the mix, the device choice, the current device
+// run, the export writer and the messages to windows. Its files split its own
+// work the same way (EngineRecording, EnginePlayback, EngineRuns, EngineExport,
+// EngineProject).
 // Every public function may be called from any one thread at a time, except
 // CancelSave, which may run concurrently with Save.
 class Engine {

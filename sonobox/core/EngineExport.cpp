@@ -25,7 +25,8 @@ StereoBuffer Engine::MixForExport(int tracks) const
     StereoBuffer mix;
     m_accompaniment.Settle();
     if (tracks & MM_TRACK_ACCOMPANIMENT) {
-        int s = m_accompaniment.Rendered(kStreamFullAccompaniment) ? kStreamFullAccompaniment : kStreamBaseAccompaniment;
+        const int s =
+            m_accompaniment.Rendered(kStreamFullAccompaniment) ? kStreamFullAccompaniment : kStreamBaseAccompaniment;
         if (const auto& audio = m_accompaniment.Rendered(s))
             m_mixer.MixInto(mix, *audio, s);
     }

@@ -1,35 +1,12 @@
 #include <algorithm>
-#include <fstream>
 
 #include "Engine.h"
 #include "ProjectBlock.h"
+#include "ProjectFile.h"
 #include "Sonobox.h"
 #include "SoundFile.h"
 
 namespace melodrift::sonobox {
-namespace {
-
-// Reads size bytes at offset (size < 0: to the end); nullopt when the range
-// does not lie inside the file.
-std::optional<std::vector<std::uint8_t>> ReadRange(const std::string& path, std::int64_t offset, std::int64_t size)
-{
-    std::ifstream file(path, std::ios::binary | std::ios::ate);
-    if (!file || offset < 0)
-        return std::nullopt;
-    std::int64_t length = file.tellg();
-    if (offset > length || (size >= 0 && size > length - offset))
-        return std::nullopt;
-    std::int64_t n = size >= 0 ? size : length - offset;
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(n));
-    file.seekg(offset);
-    file.read(reinterpret_cast<char*>(bytes.data()), n);
-    if (file.gcount() != n)
-        return std::nullopt;
-    return bytes;
-}
-
-} // namespace
-
 int Engine::SaveProject(const std::string& path)
 {
     std::lock_guard<std::recursive_mutex> guard(m_lock);
@@ -52,28 +29,13 @@ int Engine::SaveProject(const std::string& path)
         block.takes.push_back(std::move(take));
     }
     block.segments = m_voices.Segments();
-    std::vector<std::uint8_t> bytes = SerializeProjectBlock(block);
-    std::int64_t start = 0;
-    {
-        std::fstream file(path, std::ios::binary | std::ios::in | std::ios::out | std::ios::ate);
-        if (!file)
-            return MM_ERR_IO;
-        start = file.tellp();
-        file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-        if (!file)
-            return MM_ERR_IO;
-    }
+    const std::vector<std::uint8_t> bytes = SerializeProjectBlock(block);
+    ProjectFile file(path);
+    if (!file.Append(bytes))
+        return MM_ERR_IO;
     const std::int32_t recogniser = m_melody.Save(path);
-    if (recogniser > 0) {
-        std::fstream file(path, std::ios::binary | std::ios::in | std::ios::out);
-        file.seekp(start + static_cast<std::int64_t>(bytes.size() - kRecogniserSizeFromEnd));
-        auto value = static_cast<std::uint32_t>(recogniser);
-        unsigned char le[4] = {static_cast<unsigned char>(value), static_cast<unsigned char>(value >> 8),
-                               static_cast<unsigned char>(value >> 16), static_cast<unsigned char>(value >> 24)};
-        file.write(reinterpret_cast<const char*>(le), 4);
-        if (!file)
-            return MM_ERR_IO;
-    }
+    if (recogniser > 0 && !file.SetRecogniserBytes(static_cast<std::uint32_t>(recogniser)))
+        return MM_ERR_IO;
     return static_cast<int>(bytes.size()) + recogniser;
 }
 
@@ -84,7 +46,7 @@ int Engine::LoadProject(const std::string& path, std::int64_t offset)
     m_accompaniment.Clear();
     m_voices.Clear();
     m_melody.SetHave(false);
-    auto bytes = ReadRange(path, offset, -1);
+    auto bytes = ProjectFile(path).Read(offset, -1);
     if (!bytes)
         return MM_ERR_IO;
     std::size_t blockBytes = 0;
@@ -118,7 +80,7 @@ int Engine::LoadOldTake(int stream, const std::string& path, std::int64_t offset
         m_voices.Set(stream, nullptr);
         return size == 0 ? 0 : MM_ERR_FAIL;
     }
-    auto bytes = ReadRange(path, offset, size);
+    auto bytes = ProjectFile(path).Read(offset, size);
     if (!bytes)
         return MM_ERR_IO;
     auto samples = DecodeMonoMemory(bytes->data(), bytes->size());

@@ -47,7 +47,6 @@ int Engine::Record(MDP_Window window, double start, double punchIn, double punch
     auto run = std::make_unique<DeviceRun>(RunKind::Record, window, mode);
     run->take = std::make_unique<RecordingTake>();
     RecordingTake& recording = *run->take;
-    recording.mode = mode;
     // Open ends: -1 on the record screen, 0 on the complete screen.
     auto isOpen = [mode](double v) { return mode == MM_RECORD_FINAL ? v <= 0 : v < 0; };
     run->startSample = m_time.BarToSample(std::max(0.0, start));
@@ -104,12 +103,13 @@ std::shared_ptr<PlaybackProgram> Engine::RecordProgram(const DeviceRun& run, std
     }
     std::int64_t sourceStart = run.startSample - countIn;
     std::int64_t muteFrom = take.punchIn >= 0 ? take.punchIn : run.startSample;
-    if (const auto& base = m_accompaniment.Rendered(kStreamBaseAccompaniment); take.mode == MM_RECORD_MELODY_ACC && base)
+    const auto& base = m_accompaniment.Rendered(kStreamBaseAccompaniment);
+    if (run.Mode() == MM_RECORD_MELODY_ACC && base)
         program->sources.push_back({base, kStreamBaseAccompaniment, sourceStart});
-    if (take.mode != MM_RECORD_FINAL && take.partial)
+    if (run.Mode() != MM_RECORD_FINAL && take.partial)
         program->sources.push_back(
             {MutedStereo(*m_voices.Take(), muteFrom, take.punchOut), kStreamMelodyTake, sourceStart});
-    if (take.mode == MM_RECORD_FINAL) {
+    if (run.Mode() == MM_RECORD_FINAL) {
         // The take ends with the accompaniment.
         if (const auto& accompaniment = m_accompaniment.Rendered(kStreamFullAccompaniment)) {
             program->sources.push_back({accompaniment, kStreamFullAccompaniment, sourceStart});
@@ -132,7 +132,7 @@ void Engine::CommitRecording(DeviceRun& run)
     std::int64_t end = run.Program().endFrame;
     if (end >= 0 && static_cast<std::int64_t>(captured.size()) > end)
         captured.resize(static_cast<std::size_t>(end));
-    if (run.take->mode == MM_RECORD_FINAL)
+    if (run.Mode() == MM_RECORD_FINAL)
         CommitFinalTake(run, captured);
     else
         CommitMelodyTake(run, std::move(captured));
@@ -163,8 +163,8 @@ void Engine::CommitMelodyTake(DeviceRun& run, MonoBuffer captured)
         return;
     }
     // The melody's first bar becomes the take's first bar.
-    auto trim = static_cast<std::size_t>(
-        std::min<double>(std::max(0, recognition.leadInBars) * m_time.SamplesPerBar(), static_cast<double>(take.size())));
+    const double leadIn = std::max(0, recognition.leadInBars) * m_time.SamplesPerBar();
+    auto trim = static_cast<std::size_t>(std::min<double>(leadIn, static_cast<double>(take.size())));
     take.erase(take.begin(), take.begin() + static_cast<std::ptrdiff_t>(trim));
     if (recording.partial)
         m_voices.Set(kStreamMelodyTake, std::make_shared<const MonoBuffer>(std::move(take)));

@@ -100,7 +100,8 @@ std::unique_ptr<MelodySnapshot> RecognisedMelody::Snapshot(std::shared_ptr<const
 {
     if (!m_have)
         return nullptr;
-    auto snapshot = std::make_unique<MelodySnapshot>(m_recogniser, std::move(take), std::move(voice), std::move(segments));
+    auto snapshot =
+        std::make_unique<MelodySnapshot>(m_recogniser, std::move(take), std::move(voice), std::move(segments));
     return snapshot->Valid() ? std::move(snapshot) : nullptr;
 }
 
@@ -118,7 +119,8 @@ int RecognisedMelody::LoadAnalysis(const std::string& path, std::int64_t offset,
 {
     if (!Ready())
         return MM_ERR_UNSUPPORTED;
-    int read = m_recogniser.LoadAnalysis(path.c_str(), static_cast<std::int32_t>(offset), static_cast<std::int32_t>(version));
+    const int read =
+        m_recogniser.LoadAnalysis(path.c_str(), static_cast<std::int32_t>(offset), static_cast<std::int32_t>(version));
     if (read <= 0)
         return MM_ERR_FORMAT;
     m_have = true;

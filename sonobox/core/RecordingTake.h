@@ -12,7 +12,6 @@ namespace melodrift::sonobox {
 // A take being recorded: what it replaces on the song's timeline, the input
 // captured so far and, for a whole melody take, its analysis as it grows.
 struct RecordingTake {
-    int mode = 0; // MM_RECORD_*
     // Captured input and where it lies on the song's timeline (sample of
     // captured[0]; negative during the count-in and latency).
     MonoBuffer captured;

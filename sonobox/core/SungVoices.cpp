@@ -86,7 +86,8 @@ std::vector<PitchCorrection> SungVoices::AlongSong(const std::vector<PitchCorrec
             result.push_back({static_cast<std::size_t>(songPos), current});
             for (const PitchCorrection& c : take)
                 if (static_cast<double>(c.at) > from && static_cast<double>(c.at) < to)
-                    result.push_back({static_cast<std::size_t>(songPos + static_cast<double>(c.at) - from), c.semitones});
+                    result.push_back(
+                        {static_cast<std::size_t>(songPos + static_cast<double>(c.at) - from), c.semitones});
         } else {
             result.push_back({static_cast<std::size_t>(songPos), 0.0f});
         }

@@ -28,7 +28,8 @@ TEST(DeviceRunEnd, ADeviceLostWhileTheWorkerLagsLeavesEveryDeliveredFrameInTheTa
     spec.input = dir + "/in.wav";
     spec.realtime = true;
     spec.lostAfter = 2 * kSampleRate;
-    const std::size_t delivered = (static_cast<std::size_t>(spec.lostAfter) + kDeviceBlock - 1) / kDeviceBlock * kDeviceBlock;
+    const std::size_t delivered =
+        (static_cast<std::size_t>(spec.lostAfter) + kDeviceBlock - 1) / kDeviceBlock * kDeviceBlock;
 
     DeviceRun run(DeviceRun::Kind::Record, nullptr, 0);
     run.take = std::make_unique<RecordingTake>();

@@ -11,6 +11,7 @@
 #include "TimbreLibraries.h"
 #include "TProgressThread.h"
 #include "ProjectFile.h"
+#include "TempFolder.h"
 
 namespace melodrift {
 namespace {
@@ -23,17 +24,14 @@ protected:
     void SetUp() override
     {
         test::InstallFakeEngine();
-        char pattern[] = "/tmp/appcore_start_XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        m_dir = pattern;
         m_appDir = (m_dir / "app").string() + "/";
         fs::create_directories(m_appDir + "Fonts");
     }
-    void TearDown() override { fs::remove_all(m_dir); }
 
     void Font(const std::string& name) { std::ofstream(m_appDir + "Fonts/" + name) << "x"; }
 
-    fs::path m_dir;
+    testsupport::TempFolder m_folder{"appcore_start"};
+    fs::path m_dir = m_folder.Path();
     std::string m_appDir;
     test::MessageLog m_log;
     int m_mainWindow = 0;
@@ -66,14 +64,12 @@ TEST(Folders, EngineDirectoryHasNoTrailingSeparator)
 
 TEST(Folders, AutoSaveFileLivesInTheUsersDataFolder)
 {
-    char pattern[] = "/tmp/appcore_home_XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    ::setenv("MELODRIFT_HOME", pattern, 1);
+    const testsupport::TempFolder home("appcore_home");
+    ::setenv("MELODRIFT_HOME", home.Root().c_str(), 1);
     const std::string path = AutoSaveFilePath();
     ::unsetenv("MELODRIFT_HOME");
-    EXPECT_EQ(path, std::string(pattern) + "/temp/~last.sav");
-    EXPECT_TRUE(fs::is_directory(std::string(pattern) + "/temp"));
-    fs::remove_all(pattern);
+    EXPECT_EQ(path, home.Root() + "/temp/~last.sav");
+    EXPECT_TRUE(fs::is_directory(home.Root() + "/temp"));
 }
 
 TEST(Binding, FailureMessages)

@@ -23,6 +23,7 @@
 #include "SongModel.h"
 #include "SungTake.h"
 #include "WavFile.h"
+#include "TempFolder.h"
 
 namespace melodrift {
 namespace {
@@ -55,9 +56,6 @@ class EndToEnd : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        char pattern[] = "/tmp/appcore_e2e_XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        m_dir = pattern;
         ::setenv("MELODRIFT_HOME", (m_dir / "home").c_str(), 1);
         ::setenv("MELODRIFT_SERVICE", "127.0.0.1:9", 1);  // no service needed
         ASSERT_EQ(BindEngineLibraries(), 0);
@@ -74,10 +72,10 @@ protected:
             Engines().sm.SM_Release();
         }
         ::unsetenv("MELODRIFT_AUDIO");
-        fs::remove_all(m_dir);
     }
 
-    fs::path m_dir;
+    testsupport::TempFolder m_folder{"appcore_e2e"};
+    fs::path m_dir = m_folder.Path();
     bool m_bound = false;
     test::MessageLog m_log;
     int m_main = 0, m_screen = 0, m_dialog = 0;

@@ -15,6 +15,7 @@
 #include "ProjectFormat.h"
 #include "SettingsStore.h"
 #include "SongModel.h"
+#include "TempFolder.h"
 
 namespace melodrift {
 namespace {
@@ -80,11 +81,7 @@ protected:
         Fake().melodyBars = 5;
         Fake().pitches = {60};
         Fake().lengths = {192};
-        char pattern[] = "/tmp/appcore_project_XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        m_dir = pattern;
     }
-    void TearDown() override { fs::remove_all(m_dir); }
 
     std::string Path(const char* name) const { return (m_dir / name).string(); }
 
@@ -96,7 +93,8 @@ protected:
         return ReadFile(path);
     }
 
-    fs::path m_dir;
+    testsupport::TempFolder m_folder{"appcore_project"};
+    fs::path m_dir = m_folder.Path();
     test::MessageLog m_log;
     int m_dialog = 0;
     MDP_Window m_window = &m_dialog;

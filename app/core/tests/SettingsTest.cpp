@@ -11,6 +11,7 @@
 #include "LoginRecord.h"
 #include "SettingsStore.h"
 #include "SongModel.h"
+#include "TempFolder.h"
 
 namespace melodrift {
 namespace {
@@ -23,16 +24,13 @@ protected:
     void SetUp() override
     {
         test::InstallFakeEngine();
-        char pattern[] = "/tmp/appcore_settings_XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        m_dir = pattern;
         m_path = (m_dir / "Melodrift.ini").string();
     }
-    void TearDown() override { fs::remove_all(m_dir); }
 
     QByteArray FloatBytes(float v) { return QByteArray(reinterpret_cast<const char*>(&v), 4); }
 
-    fs::path m_dir;
+    testsupport::TempFolder m_folder{"appcore_settings"};
+    fs::path m_dir = m_folder.Path();
     std::string m_path;
 };
 

@@ -20,6 +20,11 @@ for t in m.tracks:
         if x.type == 'track_name': name = x.name
     ons = sum(1 for x in t if x.type == 'note_on' and x.velocity > 0)
     print('TRACK', ons, sum(x.time for x in t), name)
+    now = 0
+    for x in t:
+        now += x.time
+        if x.type == 'note_on' and x.velocity > 0: print('NOTE', now, x.channel, x.note)
+        if x.type == 'program_change': print('PROGRAM', x.program)
 )";
 
 std::string Quoted(const std::string& text)
@@ -67,6 +72,14 @@ MidiSummary SummariseMidi(const std::string& path)
             in >> track.noteOns >> track.lengthTicks;
             std::getline(in >> std::ws, track.name);
             summary.tracks.push_back(track);
+        } else if (tag == "NOTE" && !summary.tracks.empty()) {
+            MidiNoteOn note;
+            in >> note.tick >> note.channel >> note.note;
+            summary.tracks.back().notes.push_back(note);
+        } else if (tag == "PROGRAM" && !summary.tracks.empty()) {
+            int program = 0;
+            in >> program;
+            summary.tracks.back().programs.push_back(program);
         }
     }
     const int status = ::pclose(pipe);

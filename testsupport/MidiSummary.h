@@ -10,10 +10,18 @@
 
 namespace melodrift::testsupport {
 
+struct MidiNoteOn {
+    long tick = 0;         // from the start of the track
+    int channel = 0;
+    int note = 0;
+};
+
 struct MidiTrackSummary {
     std::string name;      // track name, "" when none
     int noteOns = 0;       // note-ons with velocity > 0
     long lengthTicks = 0;  // sum of the track's delta times
+    std::vector<MidiNoteOn> notes; // those note-ons, in order
+    std::vector<int> programs;     // its program changes, in order
 };
 
 struct MidiSummary {

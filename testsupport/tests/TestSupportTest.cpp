@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+
 #include <cmath>
 #include <fstream>
 #include <thread>
@@ -114,6 +116,11 @@ TEST(TestSupport, MidiBytesAreReadByTheIndependentReader)
     EXPECT_EQ(summary.tracks[0].name, "conduct");
     EXPECT_EQ(summary.tracks[1].noteOns, 3);
     EXPECT_EQ(summary.tracks[1].lengthTicks, 480 + 480 + 480 + 960);
+    std::vector<std::array<long, 3>> notes;
+    for (const MidiNoteOn& n : summary.tracks[1].notes)
+        notes.push_back({n.tick, n.channel, n.note});
+    EXPECT_EQ(notes, (std::vector<std::array<long, 3>>{{0, 0, 60}, {960, 0, 62}, {1440, 0, 64}})) << "after a gap";
+    EXPECT_EQ(summary.tracks[1].programs, std::vector<int>{0});
     EXPECT_EQ(summary.NoteOns(), 3);
     EXPECT_NEAR(summary.seconds, 2.5, 1e-6) << "five beats at 120";
 

@@ -3,11 +3,9 @@
 // read back with an independent reader.
 #include <QCoreApplication>
 #include <QDir>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <map>
 #include <mutex>
 #include <set>
@@ -16,6 +14,7 @@
 #include "EngineBinding.h"
 #include "EngineTables.h"
 #include "MessageDispatcher.h"
+#include "MidiSummary.h"
 #include "PlaybackClock.h"
 #include "Pipeline.h"
 #include "SettingsStore.h"
@@ -140,28 +139,21 @@ protected:
         return *m_form;
     }
 
-    // The last MIDI handed to the engine, read back by mido.
+    // The last MIDI handed to the engine, read back by the independent reader.
     BarNotes ReadBack()
     {
-        const QString path = m_dir.filePath(QStringLiteral("base.mid"));
+        std::vector<uint8_t> midi;
         {
             std::lock_guard<std::mutex> guard(g_midiLock);
-            std::ofstream out(path.toStdString(), std::ios::binary);
-            out.write(reinterpret_cast<const char*>(g_lastMidi.data()), static_cast<std::streamsize>(g_lastMidi.size()));
+            midi = g_lastMidi;
         }
-        QProcess python;
-        python.start(QStringLiteral("/usr/bin/python3"),
-                     {QString::fromUtf8(std::getenv("MELODRIFT_SOURCE_DIR")) +
-                          QStringLiteral("/app/screens/arrangement/base/tests/midi_bars.py"),
-                      path, QStringLiteral("4")});
-        EXPECT_TRUE(python.waitForFinished(30000));
-        EXPECT_EQ(python.exitCode(), 0) << python.readAllStandardError().toStdString();
+        const testsupport::MidiSummary summary = testsupport::SummariseMidi(midi);
+        EXPECT_TRUE(summary.ok) << summary.error;
+        const long barTicks = summary.ticksPerBeat * 4L;
         BarNotes notes;
-        for (const QByteArray& line : python.readAllStandardOutput().split('\n')) {
-            const QList<QByteArray> f = line.split(' ');
-            if (f.size() == 3)
-                notes[f[0].toInt()].push_back({f[1].toInt(), f[2].toInt()});
-        }
+        for (const testsupport::MidiTrackSummary& track : summary.tracks)
+            for (const testsupport::MidiNoteOn& n : track.notes)
+                notes[static_cast<int>(n.tick / barTicks)].push_back({n.channel, n.note});
         return notes;
     }
 

@@ -200,8 +200,9 @@ std::vector<uint8_t> Block(const fs::path& file)
 void Unblock(const fs::path& file, const std::vector<uint8_t>& old)
 {
     fs::remove_all(file);
-    if (!old.empty())
+    if (!old.empty()) {
         ASSERT_TRUE(WriteFileAtomically(file.string(), old));
+    }
 }
 
 } // namespace

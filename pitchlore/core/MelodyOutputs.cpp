@@ -10,6 +10,10 @@ namespace pitchlore {
 namespace {
 
 constexpr uint8_t kRest = 128;
+// How near (semitones) to the middle between two notes a sung pitch must lie
+// for the key to decide between them: less than a pitch estimate's error on
+// a voice, so that only a note that could be either is moved.
+constexpr double kAmbiguous = 0.1;
 
 uint8_t noteNumber(double pitch)
 {
@@ -101,6 +105,8 @@ void MelodyOutputs::snapToScale(int32_t key)
         if (!outside)
             continue;
         double adjusted = m_adjusted[i];
+        if (m_snapOnlyAmbiguous && std::fabs(adjusted - m_notes[i]) < 0.5 - kAmbiguous)
+            continue;
         bool up = adjusted - std::trunc(adjusted) < 0.5;
         int moved = m_notes[i] + (up ? 1 : -1);
         // At the ends of the MIDI range go the other way.

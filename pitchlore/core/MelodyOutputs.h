@@ -41,6 +41,11 @@ public:
     // The singer's tuning as a circular mean rather than a clipped one.
     void setCircularTuning(bool on) { m_circularTuning = on; }
 
+    // Only a note sung about halfway between a scale note and the chromatic
+    // note it rounds to is pulled onto the scale; one sung clearly off the
+    // scale is kept, as a real singer sang it.
+    void setSnapOnlyAmbiguous(bool on) { m_snapOnlyAmbiguous = on; }
+
 private:
     void snapToScale(int32_t key);
 
@@ -48,6 +53,7 @@ private:
     std::vector<uint16_t> m_lengths;
     std::vector<float> m_adjusted;
     bool m_circularTuning = false;
+    bool m_snapOnlyAmbiguous = false;
 };
 
 }  // namespace pitchlore

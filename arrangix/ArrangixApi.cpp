@@ -6,7 +6,7 @@
 #include <cstring>
 #include <memory>
 
-using arrangix::ArrangixState;
+using melodrift::arrangix::ArrangixState;
 
 namespace {
 
@@ -52,7 +52,7 @@ MELODRIFT_API int32_t SM_GetStyleInfo(int32_t styleId, void* record)
     return guarded([&] {
         if (!state() || record == nullptr)
             return -1;
-        const arrangix::StyleInfo* info = state()->catalog().info(styleId);
+        const melodrift::arrangix::StyleInfo* info = state()->catalog().info(styleId);
         if (info == nullptr)
             return -1;
         std::memcpy(record, info->data(), info->size());

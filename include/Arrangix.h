@@ -71,25 +71,14 @@ typedef struct SM_Stage {
     int32_t pattern;
 } SM_Stage;
 
-#if defined(__cplusplus)
-static_assert(sizeof(SM_Chord) == 8, "SM_Chord is two int32");
-static_assert(sizeof(SM_Section) == 8, "SM_Section is two int32");
-static_assert(sizeof(SM_Fill) == 8, "SM_Fill is two int32");
-static_assert(sizeof(SM_Stage) == 8, "SM_Stage is two int32");
-static_assert(offsetof(SM_Chord, wholeBar) == 4, "wholeBar follows code");
-static_assert(offsetof(SM_Section, pattern) == 4, "pattern follows lastBar");
-static_assert(offsetof(SM_Fill, variant) == 4, "variant follows bar");
-static_assert(offsetof(SM_Stage, pattern) == 4, "pattern follows ref");
-#else
-_Static_assert(sizeof(SM_Chord) == 8, "SM_Chord is two int32");
-_Static_assert(sizeof(SM_Section) == 8, "SM_Section is two int32");
-_Static_assert(sizeof(SM_Fill) == 8, "SM_Fill is two int32");
-_Static_assert(sizeof(SM_Stage) == 8, "SM_Stage is two int32");
-_Static_assert(offsetof(SM_Chord, wholeBar) == 4, "wholeBar follows code");
-_Static_assert(offsetof(SM_Section, pattern) == 4, "pattern follows lastBar");
-_Static_assert(offsetof(SM_Fill, variant) == 4, "variant follows bar");
-_Static_assert(offsetof(SM_Stage, pattern) == 4, "pattern follows ref");
-#endif
+MELODRIFT_STATIC_ASSERT(sizeof(SM_Chord) == 8, "SM_Chord is two int32");
+MELODRIFT_STATIC_ASSERT(sizeof(SM_Section) == 8, "SM_Section is two int32");
+MELODRIFT_STATIC_ASSERT(sizeof(SM_Fill) == 8, "SM_Fill is two int32");
+MELODRIFT_STATIC_ASSERT(sizeof(SM_Stage) == 8, "SM_Stage is two int32");
+MELODRIFT_STATIC_ASSERT(offsetof(SM_Chord, wholeBar) == 4, "wholeBar follows code");
+MELODRIFT_STATIC_ASSERT(offsetof(SM_Section, pattern) == 4, "pattern follows lastBar");
+MELODRIFT_STATIC_ASSERT(offsetof(SM_Fill, variant) == 4, "variant follows bar");
+MELODRIFT_STATIC_ASSERT(offsetof(SM_Stage, pattern) == 4, "pattern follows ref");
 
 /* Binds Tonalyze and Patbank. 0, or -1 when either cannot be bound. */
 MELODRIFT_API int32_t SM_Initialize(void);

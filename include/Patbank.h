@@ -87,27 +87,22 @@ typedef struct tagStyleListItem {
     int32_t reserved;     /* 0 */
 } tagStyleListItem;
 
-#if defined(__cplusplus)
-#define PATBANK_STATIC_ASSERT(c, m) static_assert(c, m)
-#else
-#define PATBANK_STATIC_ASSERT(c, m) _Static_assert(c, m)
-#endif
-PATBANK_STATIC_ASSERT(sizeof(tagStyleInfo) == SF_INFO_SIZE, "style info record is 1800 bytes");
-PATBANK_STATIC_ASSERT(offsetof(tagStyleInfo, state) == 16, "state at 16");
-PATBANK_STATIC_ASSERT(offsetof(tagStyleInfo, restSize) == 20, "restSize at 20");
-PATBANK_STATIC_ASSERT(offsetof(tagStyleInfo, metre) == 24, "metre at 24");
-PATBANK_STATIC_ASSERT(offsetof(tagStyleInfo, tempo) == 28, "tempo at 28");
-PATBANK_STATIC_ASSERT(offsetof(tagStyleInfo, flags) == 30, "flags at 30");
-PATBANK_STATIC_ASSERT(offsetof(tagStyleInfo, categories) == 32, "categories at 32");
-PATBANK_STATIC_ASSERT(offsetof(tagStyleInfo, segmentCount) == 36, "segment counts at 36");
-PATBANK_STATIC_ASSERT(offsetof(tagStyleInfo, author) == 40, "author at 40");
-PATBANK_STATIC_ASSERT(offsetof(tagStyleInfo, name) == 80, "name at 80");
-PATBANK_STATIC_ASSERT(offsetof(tagStyleInfo, description) == 120, "description at 120");
-PATBANK_STATIC_ASSERT(offsetof(tagStyleInfo, introBars) == 240, "intro bars at 240");
-PATBANK_STATIC_ASSERT(offsetof(tagStyleInfo, outroBars) == 248, "outro bars at 248");
-PATBANK_STATIC_ASSERT(offsetof(tagStyleInfo, reserved) == 256, "reserved at 256");
-PATBANK_STATIC_ASSERT(offsetof(tagStyleInfo, voices) == 264, "voices at 264");
-PATBANK_STATIC_ASSERT(sizeof(tagStyleListItem) == 16, "style list entry is 16 bytes");
+MELODRIFT_STATIC_ASSERT(sizeof(tagStyleInfo) == SF_INFO_SIZE, "style info record is 1800 bytes");
+MELODRIFT_STATIC_ASSERT(offsetof(tagStyleInfo, state) == 16, "state at 16");
+MELODRIFT_STATIC_ASSERT(offsetof(tagStyleInfo, restSize) == 20, "restSize at 20");
+MELODRIFT_STATIC_ASSERT(offsetof(tagStyleInfo, metre) == 24, "metre at 24");
+MELODRIFT_STATIC_ASSERT(offsetof(tagStyleInfo, tempo) == 28, "tempo at 28");
+MELODRIFT_STATIC_ASSERT(offsetof(tagStyleInfo, flags) == 30, "flags at 30");
+MELODRIFT_STATIC_ASSERT(offsetof(tagStyleInfo, categories) == 32, "categories at 32");
+MELODRIFT_STATIC_ASSERT(offsetof(tagStyleInfo, segmentCount) == 36, "segment counts at 36");
+MELODRIFT_STATIC_ASSERT(offsetof(tagStyleInfo, author) == 40, "author at 40");
+MELODRIFT_STATIC_ASSERT(offsetof(tagStyleInfo, name) == 80, "name at 80");
+MELODRIFT_STATIC_ASSERT(offsetof(tagStyleInfo, description) == 120, "description at 120");
+MELODRIFT_STATIC_ASSERT(offsetof(tagStyleInfo, introBars) == 240, "intro bars at 240");
+MELODRIFT_STATIC_ASSERT(offsetof(tagStyleInfo, outroBars) == 248, "outro bars at 248");
+MELODRIFT_STATIC_ASSERT(offsetof(tagStyleInfo, reserved) == 256, "reserved at 256");
+MELODRIFT_STATIC_ASSERT(offsetof(tagStyleInfo, voices) == 264, "voices at 264");
+MELODRIFT_STATIC_ASSERT(sizeof(tagStyleListItem) == 16, "style list entry is 16 bytes");
 
 /* ---- Used by the style composer ---------------------------------------- */
 

@@ -31,13 +31,8 @@ typedef struct MR_NoteRecord {
 } MR_NoteRecord;
 #pragma pack(pop)
 
-#ifdef __cplusplus
-static_assert(sizeof(MR_NoteRecord) == 8, "note record is 8 bytes");
-static_assert(offsetof(MR_NoteRecord, frames) == 4, "frames follow the pitch");
-#else
-_Static_assert(sizeof(MR_NoteRecord) == 8, "note record is 8 bytes");
-_Static_assert(offsetof(MR_NoteRecord, frames) == 4, "frames follow the pitch");
-#endif
+MELODRIFT_STATIC_ASSERT(sizeof(MR_NoteRecord) == 8, "note record is 8 bytes");
+MELODRIFT_STATIC_ASSERT(offsetof(MR_NoteRecord, frames) == 4, "frames follow the pitch");
 
 /* Note number of a rest in the note arrays. */
 #define MR_REST 128

@@ -157,23 +157,17 @@ typedef struct MM_VoiceSegment {
     double length;      /* length in bars */
 } MM_VoiceSegment;
 
-#if defined(__cplusplus)
-#define SONOBOX_STATIC_ASSERT static_assert
-#else
-#define SONOBOX_STATIC_ASSERT _Static_assert
-#endif
-SONOBOX_STATIC_ASSERT(sizeof(FONTINFO) == 720, "FONTINFO is 720 bytes");
-SONOBOX_STATIC_ASSERT(offsetof(FONTINFO, name) == 256, "name follows path");
-SONOBOX_STATIC_ASSERT(offsetof(FONTINFO, info1) == 336, "info1 follows name");
-SONOBOX_STATIC_ASSERT(offsetof(FONTINFO, info2) == 464, "info2 follows info1");
-SONOBOX_STATIC_ASSERT(sizeof(MM_RecordDeviceInfo) == 264, "device record is 264 bytes");
-SONOBOX_STATIC_ASSERT(offsetof(MM_RecordDeviceInfo, name) == 4, "name follows id");
-SONOBOX_STATIC_ASSERT(offsetof(MM_RecordDeviceInfo, flags) == 260, "flags follow name");
-SONOBOX_STATIC_ASSERT(sizeof(MM_RecordInputInfo) == 260, "input record is 260 bytes");
-SONOBOX_STATIC_ASSERT(offsetof(MM_RecordInputInfo, flags) == 256, "flags follow name");
-SONOBOX_STATIC_ASSERT(sizeof(MM_VoiceSegment) == 16, "voice segment is two doubles");
-SONOBOX_STATIC_ASSERT(offsetof(MM_VoiceSegment, length) == 8, "length follows start");
-#undef SONOBOX_STATIC_ASSERT
+MELODRIFT_STATIC_ASSERT(sizeof(FONTINFO) == 720, "FONTINFO is 720 bytes");
+MELODRIFT_STATIC_ASSERT(offsetof(FONTINFO, name) == 256, "name follows path");
+MELODRIFT_STATIC_ASSERT(offsetof(FONTINFO, info1) == 336, "info1 follows name");
+MELODRIFT_STATIC_ASSERT(offsetof(FONTINFO, info2) == 464, "info2 follows info1");
+MELODRIFT_STATIC_ASSERT(sizeof(MM_RecordDeviceInfo) == 264, "device record is 264 bytes");
+MELODRIFT_STATIC_ASSERT(offsetof(MM_RecordDeviceInfo, name) == 4, "name follows id");
+MELODRIFT_STATIC_ASSERT(offsetof(MM_RecordDeviceInfo, flags) == 260, "flags follow name");
+MELODRIFT_STATIC_ASSERT(sizeof(MM_RecordInputInfo) == 260, "input record is 260 bytes");
+MELODRIFT_STATIC_ASSERT(offsetof(MM_RecordInputInfo, flags) == 256, "flags follow name");
+MELODRIFT_STATIC_ASSERT(sizeof(MM_VoiceSegment) == 16, "voice segment is two doubles");
+MELODRIFT_STATIC_ASSERT(offsetof(MM_VoiceSegment, length) == 8, "length follows start");
 
 /* ---- Lifecycle --------------------------------------------------------- */
 

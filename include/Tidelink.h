@@ -123,28 +123,23 @@ typedef struct CS_UploadResult {
 /* Capacity the caller gives CS_GetWebPageURL's buffer. */
 #define CS_WEB_URL_CAPACITY 1024
 
-#ifdef __cplusplus
-#define CS_STATIC_ASSERT static_assert
-#else
-#define CS_STATIC_ASSERT _Static_assert
-#endif
-CS_STATIC_ASSERT(sizeof(CS_VersionRecord) == 1044, "version record is 1044 bytes");
-CS_STATIC_ASSERT(offsetof(CS_VersionRecord, major) == 4, "major at 4");
-CS_STATIC_ASSERT(offsetof(CS_VersionRecord, build) == 10, "build at 10");
-CS_STATIC_ASSERT(offsetof(CS_VersionRecord, serverValueA) == 12, "server value at 12");
-CS_STATIC_ASSERT(offsetof(CS_VersionRecord, serverValueB) == 16, "server value at 16");
-CS_STATIC_ASSERT(offsetof(CS_VersionRecord, serverText) == 20, "server text at 20");
-CS_STATIC_ASSERT(offsetof(CS_UserRecord, password) == 32, "password at 32");
-CS_STATIC_ASSERT(offsetof(CS_UserRecord, nickname) == 112, "nickname at 112");
-CS_STATIC_ASSERT(offsetof(CS_UserRecord, infoSize) == 144, "info block at 144");
-CS_STATIC_ASSERT(offsetof(CS_UserRecord, userId) == 148, "user id at 148");
-CS_STATIC_ASSERT(offsetof(CS_UserRecord, accountFlags) == 152, "flags at 152");
-CS_STATIC_ASSERT(offsetof(CS_UserRecord, songs) == 168, "songs at 168");
-CS_STATIC_ASSERT(sizeof(CS_UserRecord) == 144 + CS_INFO_BLOCK_MAX, "user record size");
-CS_STATIC_ASSERT(sizeof(CS_TextRecord) == 960, "text record is 960 bytes");
-CS_STATIC_ASSERT(offsetof(CS_TextRecord, text) == 320, "text at 320");
-CS_STATIC_ASSERT(offsetof(CS_UploadResult, firstPage) == 4, "first page at 4");
-CS_STATIC_ASSERT(offsetof(CS_UploadResult, secondPage) == 260, "second page at 260");
+MELODRIFT_STATIC_ASSERT(sizeof(CS_VersionRecord) == 1044, "version record is 1044 bytes");
+MELODRIFT_STATIC_ASSERT(offsetof(CS_VersionRecord, major) == 4, "major at 4");
+MELODRIFT_STATIC_ASSERT(offsetof(CS_VersionRecord, build) == 10, "build at 10");
+MELODRIFT_STATIC_ASSERT(offsetof(CS_VersionRecord, serverValueA) == 12, "server value at 12");
+MELODRIFT_STATIC_ASSERT(offsetof(CS_VersionRecord, serverValueB) == 16, "server value at 16");
+MELODRIFT_STATIC_ASSERT(offsetof(CS_VersionRecord, serverText) == 20, "server text at 20");
+MELODRIFT_STATIC_ASSERT(offsetof(CS_UserRecord, password) == 32, "password at 32");
+MELODRIFT_STATIC_ASSERT(offsetof(CS_UserRecord, nickname) == 112, "nickname at 112");
+MELODRIFT_STATIC_ASSERT(offsetof(CS_UserRecord, infoSize) == 144, "info block at 144");
+MELODRIFT_STATIC_ASSERT(offsetof(CS_UserRecord, userId) == 148, "user id at 148");
+MELODRIFT_STATIC_ASSERT(offsetof(CS_UserRecord, accountFlags) == 152, "flags at 152");
+MELODRIFT_STATIC_ASSERT(offsetof(CS_UserRecord, songs) == 168, "songs at 168");
+MELODRIFT_STATIC_ASSERT(sizeof(CS_UserRecord) == 144 + CS_INFO_BLOCK_MAX, "user record size");
+MELODRIFT_STATIC_ASSERT(sizeof(CS_TextRecord) == 960, "text record is 960 bytes");
+MELODRIFT_STATIC_ASSERT(offsetof(CS_TextRecord, text) == 320, "text at 320");
+MELODRIFT_STATIC_ASSERT(offsetof(CS_UploadResult, firstPage) == 4, "first page at 4");
+MELODRIFT_STATIC_ASSERT(offsetof(CS_UploadResult, secondPage) == 260, "second page at 260");
 
 /* ---- Lifecycle ---------------------------------------------------------- */
 

@@ -61,21 +61,12 @@ typedef struct MA_Fill {
     int32_t flag;
 } MA_Fill;
 
-#if defined(__cplusplus)
-static_assert(sizeof(MA_Section) == 8, "MA_Section is two int32");
-static_assert(sizeof(MA_Chord) == 8, "MA_Chord is two int32");
-static_assert(sizeof(MA_Fill) == 8, "MA_Fill is two int32");
-static_assert(offsetof(MA_Section, pattern) == 4, "pattern follows lastBar");
-static_assert(offsetof(MA_Chord, wholeBar) == 4, "wholeBar follows code");
-static_assert(offsetof(MA_Fill, flag) == 4, "flag follows bar");
-#else
-_Static_assert(sizeof(MA_Section) == 8, "MA_Section is two int32");
-_Static_assert(sizeof(MA_Chord) == 8, "MA_Chord is two int32");
-_Static_assert(sizeof(MA_Fill) == 8, "MA_Fill is two int32");
-_Static_assert(offsetof(MA_Section, pattern) == 4, "pattern follows lastBar");
-_Static_assert(offsetof(MA_Chord, wholeBar) == 4, "wholeBar follows code");
-_Static_assert(offsetof(MA_Fill, flag) == 4, "flag follows bar");
-#endif
+MELODRIFT_STATIC_ASSERT(sizeof(MA_Section) == 8, "MA_Section is two int32");
+MELODRIFT_STATIC_ASSERT(sizeof(MA_Chord) == 8, "MA_Chord is two int32");
+MELODRIFT_STATIC_ASSERT(sizeof(MA_Fill) == 8, "MA_Fill is two int32");
+MELODRIFT_STATIC_ASSERT(offsetof(MA_Section, pattern) == 4, "pattern follows lastBar");
+MELODRIFT_STATIC_ASSERT(offsetof(MA_Chord, wholeBar) == 4, "wholeBar follows code");
+MELODRIFT_STATIC_ASSERT(offsetof(MA_Fill, flag) == 4, "flag follows bar");
 
 /*
  * Decides the key of a note melody.

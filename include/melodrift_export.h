@@ -14,4 +14,11 @@
 #define MELODRIFT_API MELODRIFT_EXPORT
 #endif
 
+/* One compile-time check that reads the same in C and C++. */
+#ifdef __cplusplus
+#define MELODRIFT_STATIC_ASSERT(condition, message) static_assert(condition, message)
+#else
+#define MELODRIFT_STATIC_ASSERT(condition, message) _Static_assert(condition, message)
+#endif
+
 #endif

@@ -16,9 +16,9 @@ namespace {
 
 struct Globals {
     std::mutex lock;
-    std::unique_ptr<patbank::StyleStore> store;
+    std::unique_ptr<melodrift::patbank::StyleStore> store;
     // Stores replaced by SF_Initialize: their data buffers may still be held.
-    std::vector<std::unique_ptr<patbank::StyleStore>> retired;
+    std::vector<std::unique_ptr<melodrift::patbank::StyleStore>> retired;
     std::string userRoot; // empty: the platform's user data folder
     int32_t edition = 0;
 };
@@ -42,11 +42,11 @@ std::string libraryStyles()
     return std::string(MDP_DataDir()) + "/styles";
 }
 
-patbank::StyleStore& openStore(Globals& g)
+melodrift::patbank::StyleStore& openStore(Globals& g)
 {
     if (!g.store) {
         const std::string root = g.userRoot.empty() ? userDataDir() : g.userRoot;
-        g.store = std::make_unique<patbank::StyleStore>(libraryStyles(), root + "/styles");
+        g.store = std::make_unique<melodrift::patbank::StyleStore>(libraryStyles(), root + "/styles");
         g.store->open();
     }
     return *g.store;
@@ -91,7 +91,7 @@ MELODRIFT_API int32_t SF_GetInfo(int32_t styleId, tagStyleInfo* info)
 {
     if (styleId <= 0 || info == nullptr)
         return -1;
-    return withStore([&](patbank::StyleStore& s) {
+    return withStore([&](melodrift::patbank::StyleStore& s) {
         auto rec = s.info(styleId);
         if (!rec)
             return -1;
@@ -104,7 +104,7 @@ MELODRIFT_API int32_t SF_GetData(int32_t styleId, const uint8_t** data, int32_t*
 {
     if (styleId <= 0 || data == nullptr || size == nullptr)
         return -1;
-    return withStore([&](patbank::StyleStore& s) {
+    return withStore([&](melodrift::patbank::StyleStore& s) {
         const std::vector<uint8_t>* bytes = s.data(styleId);
         if (bytes == nullptr)
             return -1;
@@ -122,7 +122,7 @@ MELODRIFT_API int32_t SF_GetTSInfos(int32_t selector, int32_t* count, tagStyleIn
     const uint32_t mask = (static_cast<uint32_t>(selector) >> 8) & 0x3FFu;
     if (count == nullptr || (metre > 3 && metre != SF_ALL_METRES) || (static_cast<uint32_t>(selector) >> 18) != 0)
         return -1;
-    return withStore([&](patbank::StyleStore& s) {
+    return withStore([&](melodrift::patbank::StyleStore& s) {
         return copyOut(s.stylesOfMetre(metre == SF_ALL_METRES ? -1 : metre, mask), count, infos);
     });
 }
@@ -133,7 +133,7 @@ MELODRIFT_API int32_t SF_GetRecomInfos(int32_t metre, int32_t* count, tagStyleIn
         return -1;
     if (infos != nullptr && *count <= 0)
         *count = SF_RECOM_MAX;
-    return withStore([&](patbank::StyleStore& s) { return copyOut(s.recommended(metre, SF_RECOM_MAX), count, infos); });
+    return withStore([&](melodrift::patbank::StyleStore& s) { return copyOut(s.recommended(metre, SF_RECOM_MAX), count, infos); });
 }
 
 MELODRIFT_API int32_t SF_Initialize(int32_t edition, const char* folder)
@@ -164,7 +164,7 @@ MELODRIFT_API int32_t SF_Initialize(int32_t edition, const char* folder)
 
 MELODRIFT_API int32_t SF_GetUpdateDate(void)
 {
-    const int32_t stamp = withStore([](patbank::StyleStore& s) { return s.updateStamp(); });
+    const int32_t stamp = withStore([](melodrift::patbank::StyleStore& s) { return s.updateStamp(); });
     return stamp;
 }
 
@@ -174,7 +174,7 @@ MELODRIFT_API int32_t SF_UpdateIDlist(int32_t count, const tagStyleListItem* ite
     if (outCount == nullptr || count < 0 || (count > 0 && (items == nullptr || outIds == nullptr)))
         return -1;
     *outCount = 0;
-    return withStore([&](patbank::StyleStore& s) {
+    return withStore([&](melodrift::patbank::StyleStore& s) {
         if (count == 0)
             return s.clearList() ? 0 : -1;
         std::vector<int32_t> need;
@@ -188,12 +188,12 @@ MELODRIFT_API int32_t SF_UpdateDetail(int32_t styleId, const tagStyleInfo* info)
 {
     if (styleId <= 0 || info == nullptr)
         return -1;
-    return withStore([&](patbank::StyleStore& s) { return s.storeDetail(styleId, *info) ? 0 : -1; });
+    return withStore([&](melodrift::patbank::StyleStore& s) { return s.storeDetail(styleId, *info) ? 0 : -1; });
 }
 
 MELODRIFT_API int32_t SF_SetUpdateDate(int32_t stamp)
 {
-    return withStore([&](patbank::StyleStore& s) { return s.setUpdateStamp(stamp) ? 0 : -1; });
+    return withStore([&](melodrift::patbank::StyleStore& s) { return s.setUpdateStamp(stamp) ? 0 : -1; });
 }
 
 MELODRIFT_API int32_t SF_UpdateRecomlist(int32_t count, const int32_t* ids, int32_t* outCount, int32_t* outIds)
@@ -201,7 +201,7 @@ MELODRIFT_API int32_t SF_UpdateRecomlist(int32_t count, const int32_t* ids, int3
     if (outCount == nullptr || count < 0 || (count > 0 && (ids == nullptr || outIds == nullptr)))
         return -1;
     *outCount = 0;
-    return withStore([&](patbank::StyleStore& s) {
+    return withStore([&](melodrift::patbank::StyleStore& s) {
         std::vector<int32_t> need;
         if (!s.storeRecommended({ids, static_cast<size_t>(count)}, need))
             return -1;
@@ -213,14 +213,14 @@ MELODRIFT_API int32_t SF_UpdateData(int32_t styleId, int32_t size, const void* d
 {
     if (styleId <= 0 || size <= 0 || data == nullptr)
         return -1;
-    return withStore([&](patbank::StyleStore& s) {
+    return withStore([&](melodrift::patbank::StyleStore& s) {
         return s.storeData(styleId, {static_cast<const uint8_t*>(data), static_cast<size_t>(size)}) ? 0 : -1;
     });
 }
 
 MELODRIFT_API int32_t SF_GetStyleNums(int32_t* online, int32_t* local)
 {
-    return withStore([&](patbank::StyleStore& s) {
+    return withStore([&](melodrift::patbank::StyleStore& s) {
         if (online != nullptr)
             *online = s.onlineCount();
         if (local != nullptr)

@@ -11,7 +11,7 @@
 #include <sys/stat.h>
 #include <vector>
 
-using namespace tunescan;
+using namespace melodrift::tunescan;
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-namespace arrangix {
+namespace melodrift::arrangix {
 
 namespace {
 
@@ -215,4 +215,4 @@ int32_t ArrangementPlanner::plan(const PlanInput& in, Plan& out)
     return 0;
 }
 
-}  // namespace arrangix
+} // namespace melodrift::arrangix

@@ -7,7 +7,7 @@
 #include <memory>
 #include <span>
 
-namespace arrangix {
+namespace melodrift::arrangix {
 
 struct PlanInput {
     int32_t key = -1;
@@ -48,4 +48,4 @@ void takeMode(Block& block, uint8_t minor);
 
 void mergeChordItems(Block& block);
 
-}  // namespace arrangix
+} // namespace melodrift::arrangix

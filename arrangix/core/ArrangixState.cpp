@@ -4,7 +4,7 @@
 
 #include <cerrno>
 
-namespace arrangix {
+namespace melodrift::arrangix {
 
 namespace {
 
@@ -128,4 +128,4 @@ int32_t ArrangixState::recomInfos(int32_t selector, void* array, int32_t* count)
     return recomInfos_ != nullptr ? recomInfos_(selector, count, static_cast<tagStyleInfo*>(array)) : -1;
 }
 
-}  // namespace arrangix
+} // namespace melodrift::arrangix

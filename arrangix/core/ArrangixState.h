@@ -8,7 +8,7 @@
 
 #include <cstdint>
 
-namespace arrangix {
+namespace melodrift::arrangix {
 
 // The library's one process-wide state: the two bound libraries and the
 // caches. Created by SM_Initialize.
@@ -49,4 +49,4 @@ private:
     StyleCatalog catalog_;
 };
 
-}  // namespace arrangix
+} // namespace melodrift::arrangix

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <span>
 
-namespace arrangix {
+namespace melodrift::arrangix {
 
 // Big-endian reads over a byte range that never step past its end: a read
 // that would fails and leaves the position alone.
@@ -68,4 +68,4 @@ private:
     size_t pos_;
 };
 
-}  // namespace arrangix
+} // namespace melodrift::arrangix

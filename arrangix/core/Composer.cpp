@@ -9,7 +9,7 @@
 #include <ctime>
 #include <vector>
 
-namespace arrangix {
+namespace melodrift::arrangix {
 
 namespace {
 
@@ -178,4 +178,4 @@ int32_t Composer::styleDemoData(int32_t* size, uint8_t* buffer, int32_t code, in
     return Renderer(catalog_, style, -1).render(plan, buffer, size);
 }
 
-}  // namespace arrangix
+} // namespace melodrift::arrangix

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <functional>
 
-namespace arrangix {
+namespace melodrift::arrangix {
 
 // Tonalyze's entry points as the composer uses them.
 struct AnalyserAccess {
@@ -48,4 +48,4 @@ private:
     std::function<int64_t()> now_;
 };
 
-}  // namespace arrangix
+} // namespace melodrift::arrangix

@@ -7,7 +7,7 @@
 #include <optional>
 #include <vector>
 
-namespace arrangix {
+namespace melodrift::arrangix {
 
 enum SegmentKind : uint8_t { kMain = 0, kFill = 1, kIntro = 2, kOutro = 3 };
 
@@ -62,4 +62,4 @@ struct DecodedStyle {
     }
 };
 
-}  // namespace arrangix
+} // namespace melodrift::arrangix

@@ -2,7 +2,7 @@
 
 #include "Log.h"
 
-namespace arrangix {
+namespace melodrift::arrangix {
 
 namespace {
 
@@ -149,4 +149,4 @@ int32_t parseTrackEvents(std::span<const uint8_t> events, PatternTrack& track)
     return EventParser(events, track).run();
 }
 
-}  // namespace arrangix
+} // namespace melodrift::arrangix

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-namespace arrangix {
+namespace melodrift::arrangix {
 
 constexpr int32_t kErrFormat = static_cast<int32_t>(0x80000000u);
 constexpr int32_t kErrEvent = static_cast<int32_t>(0x80000004u);
@@ -15,4 +15,4 @@ constexpr int32_t kErrEvent = static_cast<int32_t>(0x80000004u);
 // boundary without one, or kErrFormat / kErrEvent.
 int32_t parseTrackEvents(std::span<const uint8_t> events, PatternTrack& track);
 
-}  // namespace arrangix
+} // namespace melodrift::arrangix

@@ -1,6 +1,6 @@
 #include "MidiWriter.h"
 
-namespace arrangix {
+namespace melodrift::arrangix {
 
 const char* generalMidiName(uint8_t program)
 {
@@ -30,4 +30,4 @@ const char* generalMidiName(uint8_t program)
     return program < 128 ? names[program] : "Unknown";
 }
 
-}  // namespace arrangix
+} // namespace melodrift::arrangix

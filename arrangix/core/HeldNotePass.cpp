@@ -5,7 +5,7 @@
 
 #include <algorithm>
 
-namespace arrangix {
+namespace melodrift::arrangix {
 
 namespace {
 
@@ -109,4 +109,4 @@ void holdNotesAcrossChords(OutputTrack& out, const PatternTrack& source, int32_t
     HeldNotes(out, source, blockStart, tolerance, chords).run();
 }
 
-}  // namespace arrangix
+} // namespace melodrift::arrangix

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace arrangix {
+namespace melodrift::arrangix {
 
 // Replays the notes of `source` (written for a major chord) that are held
 // across a chord change of the block: a note keeps sounding while its fitted
@@ -15,4 +15,4 @@ namespace arrangix {
 void holdNotesAcrossChords(OutputTrack& out, const PatternTrack& source, int32_t blockStart, int32_t duration,
                            int32_t tolerance, const std::vector<ChordItem>& chords);
 
-}  // namespace arrangix
+} // namespace melodrift::arrangix

@@ -2,7 +2,7 @@
 
 #include "MelodriftPlatform.h"
 
-namespace arrangix {
+namespace melodrift::arrangix {
 
 // Every log line of the library goes to the platform's debug channel, which
 // adds the time prefix.
@@ -19,4 +19,4 @@ void log(const char* format, Args... args)
 #endif
 }
 
-}  // namespace arrangix
+} // namespace melodrift::arrangix

@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-namespace arrangix {
+namespace melodrift::arrangix {
 
 namespace {
 
@@ -191,4 +191,4 @@ int32_t writeMidiFile(const DecodedStyle& style, int32_t composerTempo, const st
     return out.ok() ? 0 : SM_E_BUFFER;
 }
 
-}  // namespace arrangix
+} // namespace melodrift::arrangix

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace arrangix {
+namespace melodrift::arrangix {
 
 // Writes a format-1 Standard MIDI File straight into the caller's buffer:
 // a conductor track with tempo and time signature, then one named track per
@@ -18,4 +18,4 @@ int32_t writeMidiFile(const DecodedStyle& style, int32_t composerTempo, const st
 // General MIDI instrument name of a program 0..127.
 const char* generalMidiName(uint8_t program);
 
-}  // namespace arrangix
+} // namespace melodrift::arrangix

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-namespace arrangix {
+namespace melodrift::arrangix {
 
 OutputSlice& OutputTrack::sliceAt(int32_t tick)
 {
@@ -40,4 +40,4 @@ std::ptrdiff_t OutputTrack::lastAtOrBefore(int32_t tick) const
     return (it - slices.begin()) - 1;
 }
 
-}  // namespace arrangix
+} // namespace melodrift::arrangix

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace arrangix {
+namespace melodrift::arrangix {
 
 struct OutputNote {
     uint8_t pitch = 0;
@@ -37,4 +37,4 @@ public:
     std::ptrdiff_t lastAtOrBefore(int32_t tick) const;
 };
 
-}  // namespace arrangix
+} // namespace melodrift::arrangix

@@ -4,7 +4,7 @@
 #include "Log.h"
 #include "Voicing.h"
 
-namespace arrangix {
+namespace melodrift::arrangix {
 
 namespace {
 
@@ -53,4 +53,4 @@ int32_t derivePartGroup(StyleSegment& segment, int kind, int target)
     return 0;
 }
 
-}  // namespace arrangix
+} // namespace melodrift::arrangix

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-namespace arrangix {
+namespace melodrift::arrangix {
 
 // Builds the empty part group for chord type `target` (1..3) of a main or
 // fill segment from its major group (minor group for minor seventh when it
@@ -13,4 +13,4 @@ namespace arrangix {
 // the group empty.
 int32_t derivePartGroup(StyleSegment& segment, int kind, int target);
 
-}  // namespace arrangix
+} // namespace melodrift::arrangix

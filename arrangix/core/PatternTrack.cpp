@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-namespace arrangix {
+namespace melodrift::arrangix {
 
 namespace {
 
@@ -95,4 +95,4 @@ size_t PatternTrack::firstNoteOnAtOrAfter(int32_t tick) const
     return static_cast<size_t>(it - noteOns.begin());
 }
 
-}  // namespace arrangix
+} // namespace melodrift::arrangix

@@ -5,7 +5,7 @@
 #include <optional>
 #include <vector>
 
-namespace arrangix {
+namespace melodrift::arrangix {
 
 // A note record of a pattern track. Velocity 0 marks the shared note-off
 // record of a pitch (ticks -1).
@@ -71,4 +71,4 @@ private:
     }
 };
 
-}  // namespace arrangix
+} // namespace melodrift::arrangix

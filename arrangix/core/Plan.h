@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace arrangix {
+namespace melodrift::arrangix {
 
 struct ChordItem {
     int32_t duration = 0;
@@ -26,4 +26,4 @@ struct Block {
 
 using Plan = std::vector<Block>;
 
-}  // namespace arrangix
+} // namespace melodrift::arrangix

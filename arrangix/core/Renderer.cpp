@@ -9,7 +9,7 @@
 
 #include <algorithm>
 
-namespace arrangix {
+namespace melodrift::arrangix {
 
 namespace {
 
@@ -204,4 +204,4 @@ int Renderer::placeTrack(const PatternTrack& track, int32_t t, int32_t p0, int32
     return (type.has_value() && track.channel != kDrumChannel && leftOut) ? 3 : 0;
 }
 
-}  // namespace arrangix
+} // namespace melodrift::arrangix

@@ -10,7 +10,7 @@
 #include <optional>
 #include <vector>
 
-namespace arrangix {
+namespace melodrift::arrangix {
 
 // Lays the style's pattern tracks along a plan and writes the result as a
 // Standard MIDI File. One renderer per call.
@@ -47,4 +47,4 @@ private:
     std::vector<OutputTrack> tracks_;
 };
 
-}  // namespace arrangix
+} // namespace melodrift::arrangix

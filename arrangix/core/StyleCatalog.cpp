@@ -5,7 +5,7 @@
 
 #include <cstring>
 
-namespace arrangix {
+namespace melodrift::arrangix {
 
 namespace {
 
@@ -118,4 +118,4 @@ int32_t StyleCatalog::segmentBars(int32_t code, int32_t id)
     return (*r)[(kind == kIntro ? 240 : 248) + segId];
 }
 
-}  // namespace arrangix
+} // namespace melodrift::arrangix

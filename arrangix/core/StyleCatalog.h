@@ -8,7 +8,7 @@
 #include <memory>
 #include <vector>
 
-namespace arrangix {
+namespace melodrift::arrangix {
 
 using StyleInfo = std::array<uint8_t, 1800>;
 
@@ -53,4 +53,4 @@ private:
 // Initial state of an info record before the store fills it.
 StyleInfo blankStyleInfo();
 
-}  // namespace arrangix
+} // namespace melodrift::arrangix

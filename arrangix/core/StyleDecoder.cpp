@@ -8,7 +8,7 @@
 #include <algorithm>
 #include <memory>
 
-namespace arrangix {
+namespace melodrift::arrangix {
 
 namespace {
 
@@ -135,4 +135,4 @@ StyleDecoder::Result StyleDecoder::parse(std::span<const uint8_t> inflated, int3
     return {0, std::move(style)};
 }
 
-}  // namespace arrangix
+} // namespace melodrift::arrangix

@@ -6,7 +6,7 @@
 #include <memory>
 #include <span>
 
-namespace arrangix {
+namespace melodrift::arrangix {
 
 // Turns the style store's compressed style data into a decoded style.
 // Pure bytes in, style out: the store's encoder writes the same layout.
@@ -36,4 +36,4 @@ public:
     static Result parse(std::span<const uint8_t> inflated, int32_t id);
 };
 
-}  // namespace arrangix
+} // namespace melodrift::arrangix

@@ -1,6 +1,6 @@
 #include "StyleDemo.h"
 
-namespace arrangix {
+namespace melodrift::arrangix {
 
 namespace {
 
@@ -117,4 +117,4 @@ Plan segmentDataPlan(DecodedStyle& style, int32_t code)
     return plan;
 }
 
-}  // namespace arrangix
+} // namespace melodrift::arrangix

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-namespace arrangix {
+namespace melodrift::arrangix {
 
 // Plan of a style demonstration at time t (seconds): type 0 main pattern,
 // 1 intro, 2 outro named by segmentId; anything else the full tour of the
@@ -17,4 +17,4 @@ Plan demoPlan(DecodedStyle& style, int type, int segmentId, int key, int mode, i
 // Empty when the code names no segment.
 Plan segmentDataPlan(DecodedStyle& style, int32_t code);
 
-}  // namespace arrangix
+} // namespace melodrift::arrangix

@@ -1,6 +1,6 @@
 #include "Voicing.h"
 
-namespace arrangix {
+namespace melodrift::arrangix {
 
 namespace {
 
@@ -154,4 +154,4 @@ int convertType(int pitch, int from, int to)
     return result;
 }
 
-}  // namespace arrangix
+} // namespace melodrift::arrangix

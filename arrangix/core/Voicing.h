@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <optional>
 
-namespace arrangix {
+namespace melodrift::arrangix {
 
 enum ChordType : uint8_t { kMajor = 0, kMinor = 1, kDominant7 = 2, kMinor7 = 3 };
 
@@ -24,4 +24,4 @@ int fitPitch(int pitch, int root, std::optional<int> type, uint8_t program);
 // Converts a pitch written for one chord type to another.
 int convertType(int pitch, int from, int to);
 
-}  // namespace arrangix
+} // namespace melodrift::arrangix

@@ -44,14 +44,14 @@ private:
 
 struct World {
     std::map<int32_t, std::vector<uint8_t>> data;
-    arrangix::StyleCatalog catalog;
+    melodrift::arrangix::StyleCatalog catalog;
     int32_t tempo = -1;
-    arrangix::Composer composer{catalog, {}, tempo};
+    melodrift::arrangix::Composer composer{catalog, {}, tempo};
     World()
     {
         data[1] = krvtest::deflate(krvtest::krv(krvtest::smallStyle(0)));
         data[2] = krvtest::deflate(krvtest::krv(krvtest::smallStyle(3)));
-        arrangix::StoreAccess a;
+        melodrift::arrangix::StoreAccess a;
         a.getData = [this](int32_t id, const uint8_t** p, int32_t* size) {
             auto it = data.find(id);
             if (it == data.end())

@@ -5,7 +5,7 @@
 #include <map>
 #include <sstream>
 
-using namespace arrangix;
+using namespace melodrift::arrangix;
 
 namespace {
 

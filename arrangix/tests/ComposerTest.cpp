@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-using namespace arrangix;
+using namespace melodrift::arrangix;
 using namespace krvtest;
 
 namespace {

@@ -6,7 +6,7 @@
 
 #include <algorithm>
 
-using namespace arrangix;
+using namespace melodrift::arrangix;
 using namespace krvtest;
 
 namespace {

@@ -11,7 +11,7 @@
 #include <set>
 #include <tuple>
 
-using namespace arrangix;
+using namespace melodrift::arrangix;
 using namespace krvtest;
 
 namespace {

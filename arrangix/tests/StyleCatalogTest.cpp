@@ -5,7 +5,7 @@
 
 #include <cstring>
 
-using namespace arrangix;
+using namespace melodrift::arrangix;
 using namespace krvtest;
 
 namespace {

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-using namespace arrangix;
+using namespace melodrift::arrangix;
 using namespace krvtest;
 
 namespace {

@@ -19,15 +19,15 @@ namespace krvtest {
 
 struct FakeStore {
     std::map<int32_t, std::vector<uint8_t>> data;  // compressed
-    std::map<int32_t, arrangix::StyleInfo> infos;
+    std::map<int32_t, melodrift::arrangix::StyleInfo> infos;
     int dataCalls = 0;
     int infoCalls = 0;
 
     void add(int32_t id, const Style& s) { data[id] = deflate(krv(s)); }
 
-    arrangix::StoreAccess access()
+    melodrift::arrangix::StoreAccess access()
     {
-        arrangix::StoreAccess a;
+        melodrift::arrangix::StoreAccess a;
         a.getData = [this](int32_t id, const uint8_t** p, int32_t* size) {
             ++dataCalls;
             auto it = data.find(id);

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-using namespace arrangix;
+using namespace melodrift::arrangix;
 
 TEST(Voicing, FitsPitchesToChordsTable)
 {

@@ -29,9 +29,9 @@ std::vector<uint8_t> styleData()
     return krvtest::deflate(krvtest::krv(krvtest::smallStyle()));
 }
 
-arrangix::StoreAccess storeOf(const std::vector<uint8_t>& data)
+melodrift::arrangix::StoreAccess storeOf(const std::vector<uint8_t>& data)
 {
-    arrangix::StoreAccess a;
+    melodrift::arrangix::StoreAccess a;
     a.getData = [&data](int32_t id, const uint8_t** p, int32_t* size) {
         if (id != kStyle)
             return -1;
@@ -75,9 +75,9 @@ std::vector<SM_Stage> songForm()
 void BM_BaseCompose32Bars(benchmark::State& state)
 {
     static const std::vector<uint8_t> data = styleData();
-    arrangix::StyleCatalog catalog(storeOf(data));
+    melodrift::arrangix::StyleCatalog catalog(storeOf(data));
     int32_t tempo = 84;
-    arrangix::Composer composer(catalog, {}, tempo);
+    melodrift::arrangix::Composer composer(catalog, {}, tempo);
     MDP_SetDebugSink([](const char*, void*) {}, nullptr);
     Song song;
     std::vector<uint8_t> buffer(1000000);
@@ -103,12 +103,12 @@ void composeForm(benchmark::State& state, bool cold)
     const std::vector<int32_t> ids(stages.size(), kStyle);
     std::vector<uint8_t> buffer(2000000);
     int32_t tempo = 84;
-    arrangix::StyleCatalog warmCatalog(storeOf(data));
+    melodrift::arrangix::StyleCatalog warmCatalog(storeOf(data));
     MDP_SetDebugSink([](const char*, void*) {}, nullptr);
     for (auto _ : state) {
-        arrangix::StyleCatalog coldCatalog(storeOf(data));
-        arrangix::StyleCatalog& catalog = cold ? coldCatalog : warmCatalog;
-        arrangix::Composer composer(catalog, {}, tempo);
+        melodrift::arrangix::StyleCatalog coldCatalog(storeOf(data));
+        melodrift::arrangix::StyleCatalog& catalog = cold ? coldCatalog : warmCatalog;
+        melodrift::arrangix::Composer composer(catalog, {}, tempo);
         int32_t size = static_cast<int32_t>(buffer.size());
         int32_t r = composer.compose(0, &size, buffer.data(), 4, song.sections.data(), 32, song.chords.data(),
                                      static_cast<int32_t>(stages.size()), stages.data(), ids.data(), 0, nullptr);

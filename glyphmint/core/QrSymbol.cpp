@@ -4,7 +4,7 @@
 
 #include <qrencode.h>
 
-namespace glyphmint {
+namespace melodrift::glyphmint {
 
 QrSymbol EncodeText(const std::string& text)
 {
@@ -24,4 +24,4 @@ QrSymbol EncodeText(const std::string& text)
     return symbol;
 }
 
-} // namespace glyphmint
+} // namespace melodrift::glyphmint

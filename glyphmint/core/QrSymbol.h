@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-namespace glyphmint {
+namespace melodrift::glyphmint {
 
 struct QrSymbol {
     int width = 0;                 // modules per side; 0 when encoding failed
@@ -15,4 +15,4 @@ struct QrSymbol {
 
 QrSymbol EncodeText(const std::string& text);
 
-} // namespace glyphmint
+} // namespace melodrift::glyphmint

@@ -7,7 +7,7 @@
 #include <span>
 #include <vector>
 
-namespace patbank {
+namespace melodrift::patbank {
 
 class ByteReader {
 public:
@@ -75,4 +75,4 @@ inline void putU32(std::vector<uint8_t>& out, uint32_t v)
     putRaw(out, b, 4);
 }
 
-} // namespace patbank
+} // namespace melodrift::patbank

@@ -7,7 +7,7 @@
 #include <vector>
 #include <zlib.h>
 
-namespace patbank {
+namespace melodrift::patbank {
 
 inline uint32_t fileChecksum(std::span<const uint8_t> bytes, size_t crcOffset)
 {
@@ -25,4 +25,4 @@ inline void storeChecksum(std::vector<uint8_t>& bytes, size_t crcOffset)
         bytes[crcOffset + i] = static_cast<uint8_t>(crc >> (8 * i));
 }
 
-} // namespace patbank
+} // namespace melodrift::patbank

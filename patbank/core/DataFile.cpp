@@ -5,7 +5,7 @@
 #include "Checksum.h"
 #include "StyleFile.h"
 
-namespace patbank {
+namespace melodrift::patbank {
 
 namespace {
 
@@ -72,4 +72,4 @@ std::optional<std::vector<uint8_t>> parseDataFile(std::span<const uint8_t> bytes
     return std::vector<uint8_t>(data.begin(), data.end());
 }
 
-} // namespace patbank
+} // namespace melodrift::patbank

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-namespace patbank {
+namespace melodrift::patbank {
 
 constexpr size_t kDataFileHeader = 24;
 
@@ -32,4 +32,4 @@ std::optional<DataFileHeader> parseDataFileHeader(std::span<const uint8_t> head,
 std::optional<std::vector<uint8_t>> parseDataFile(std::span<const uint8_t> bytes, int32_t expectedId,
                                                   std::string* why);
 
-} // namespace patbank
+} // namespace melodrift::patbank

@@ -7,7 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace patbank {
+namespace melodrift::patbank {
 
 namespace {
 
@@ -130,4 +130,4 @@ std::vector<std::string> listFiles(const std::string& folder, const std::string&
     return names;
 }
 
-} // namespace patbank
+} // namespace melodrift::patbank

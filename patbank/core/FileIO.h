@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-namespace patbank {
+namespace melodrift::patbank {
 
 // The file's bytes, or nothing when it is missing, unreadable or larger than maxBytes.
 std::optional<std::vector<uint8_t>> readFile(const std::string& path, uint64_t maxBytes);
@@ -23,4 +23,4 @@ bool writeFileDurably(const std::string& path, std::span<const uint8_t> bytes);
 // Names of the regular files in folder whose names end with suffix, sorted.
 std::vector<std::string> listFiles(const std::string& folder, const std::string& suffix);
 
-} // namespace patbank
+} // namespace melodrift::patbank

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-namespace patbank {
+namespace melodrift::patbank {
 
 tagStyleInfo initialInfo()
 {
@@ -46,4 +46,4 @@ bool checkInfo(const tagStyleInfo& info, std::string* why)
     return true;
 }
 
-} // namespace patbank
+} // namespace melodrift::patbank

@@ -6,7 +6,7 @@
 
 #include "Patbank.h"
 
-namespace patbank {
+namespace melodrift::patbank {
 
 // The record as the composer prepares it before asking for a style.
 tagStyleInfo initialInfo();
@@ -16,4 +16,4 @@ tagStyleInfo initialInfo();
 // On failure *why names the first problem.
 bool checkInfo(const tagStyleInfo& info, std::string* why);
 
-} // namespace patbank
+} // namespace melodrift::patbank

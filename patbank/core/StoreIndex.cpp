@@ -7,7 +7,7 @@
 #include "Checksum.h"
 #include "InfoRecord.h"
 
-namespace patbank {
+namespace melodrift::patbank {
 
 // Records are written as they lie in memory; the format is little-endian.
 static_assert(std::endian::native == std::endian::little);
@@ -102,4 +102,4 @@ std::optional<StoreIndex> parseStoreIndex(std::span<const uint8_t> bytes, std::s
     return out;
 }
 
-} // namespace patbank
+} // namespace melodrift::patbank

@@ -17,7 +17,7 @@
 
 #include "Patbank.h"
 
-namespace patbank {
+namespace melodrift::patbank {
 
 constexpr size_t kStoreIndexHeader = 28;
 
@@ -34,4 +34,4 @@ std::vector<uint8_t> serializeStoreIndex(const StoreIndex& index);
 // and the recommended ids; *why says what was wrong.
 std::optional<StoreIndex> parseStoreIndex(std::span<const uint8_t> bytes, std::string* why);
 
-} // namespace patbank
+} // namespace melodrift::patbank

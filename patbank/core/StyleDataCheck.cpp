@@ -5,7 +5,7 @@
 
 #include "Patbank.h"
 
-namespace patbank {
+namespace melodrift::patbank {
 
 namespace {
 
@@ -60,4 +60,4 @@ bool checkStyleData(std::span<const uint8_t> stream, std::string* why)
     return true;
 }
 
-} // namespace patbank
+} // namespace melodrift::patbank

@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
-namespace patbank {
+namespace melodrift::patbank {
 
 // The inflated block, or nothing (with *why) when the stream is refused.
 std::optional<std::vector<uint8_t>> inflateStyleData(std::span<const uint8_t> stream, std::string* why);
 
 bool checkStyleData(std::span<const uint8_t> stream, std::string* why);
 
-} // namespace patbank
+} // namespace melodrift::patbank

@@ -6,7 +6,7 @@
 #include "ByteReader.h"
 #include "InfoRecord.h"
 
-namespace patbank {
+namespace melodrift::patbank {
 
 namespace {
 
@@ -73,4 +73,4 @@ std::optional<StyleFileContents> parseStyleFile(std::span<const uint8_t> bytes, 
     return out;
 }
 
-} // namespace patbank
+} // namespace melodrift::patbank

@@ -15,7 +15,7 @@
 
 #include "Patbank.h"
 
-namespace patbank {
+namespace melodrift::patbank {
 
 constexpr uint32_t kStyleFileVersion = 1;
 constexpr size_t kStyleFileHeader = 20;
@@ -32,4 +32,4 @@ std::vector<uint8_t> serializeStyleFile(const tagStyleInfo& info, std::span<cons
 // Checks sizes, checksum and the info record; *why says what was wrong.
 std::optional<StyleFileContents> parseStyleFile(std::span<const uint8_t> bytes, std::string* why);
 
-} // namespace patbank
+} // namespace melodrift::patbank

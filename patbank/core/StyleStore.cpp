@@ -11,7 +11,7 @@
 #include "StoreIndex.h"
 #include "StyleFile.h"
 
-namespace patbank {
+namespace melodrift::patbank {
 
 namespace {
 
@@ -215,4 +215,4 @@ const std::vector<uint8_t>* StyleStore::data(int32_t id)
     return buffer.get();
 }
 
-} // namespace patbank
+} // namespace melodrift::patbank

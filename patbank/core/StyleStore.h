@@ -14,7 +14,7 @@
 
 #include "Patbank.h"
 
-namespace patbank {
+namespace melodrift::patbank {
 
 class StyleStore {
 public:
@@ -77,4 +77,4 @@ private:
     std::vector<Buffer> m_retired;
 };
 
-} // namespace patbank
+} // namespace melodrift::patbank

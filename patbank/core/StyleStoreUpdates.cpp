@@ -12,7 +12,7 @@
 #include "StyleFile.h"
 #include "StyleStore.h"
 
-namespace patbank {
+namespace melodrift::patbank {
 
 bool StyleStore::commit(UserState next)
 {
@@ -137,4 +137,4 @@ bool StyleStore::storeData(int32_t id, std::span<const uint8_t> stream)
     return true;
 }
 
-} // namespace patbank
+} // namespace melodrift::patbank

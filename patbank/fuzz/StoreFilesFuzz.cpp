@@ -12,12 +12,12 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const std::span<const uint8_t> bytes(data, size);
-    patbank::parseStyleFile(bytes, nullptr);
-    patbank::parseStoreIndex(bytes, nullptr);
+    melodrift::patbank::parseStyleFile(bytes, nullptr);
+    melodrift::patbank::parseStoreIndex(bytes, nullptr);
     // The id the file claims, so a well-formed header reaches the checksum.
     const int32_t id = size >= 12 ? static_cast<int32_t>(data[8] | data[9] << 8 | data[10] << 16 | uint32_t(data[11]) << 24) : 1;
-    patbank::parseDataFile(bytes, id, nullptr);
-    patbank::parseDataFileHeader(bytes.first(size < 24 ? size : 24), size, nullptr);
-    patbank::checkStyleData(bytes, nullptr);
+    melodrift::patbank::parseDataFile(bytes, id, nullptr);
+    melodrift::patbank::parseDataFileHeader(bytes.first(size < 24 ? size : 24), size, nullptr);
+    melodrift::patbank::checkStyleData(bytes, nullptr);
     return 0;
 }

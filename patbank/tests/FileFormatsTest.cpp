@@ -10,7 +10,7 @@
 #include "core/StoreIndex.h"
 #include "core/StyleFile.h"
 
-namespace patbank {
+namespace melodrift::patbank {
 namespace {
 
 using test::makeInfo;
@@ -160,4 +160,4 @@ TEST(BrokenFiles, HugeCountsDoNotAllocate)
 }
 
 } // namespace
-} // namespace patbank
+} // namespace melodrift::patbank

@@ -14,8 +14,8 @@
 
 namespace {
 
-using patbank::test::makeInfo;
-using patbank::test::makeStream;
+using melodrift::patbank::test::makeInfo;
+using melodrift::patbank::test::makeStream;
 
 struct Api {
     void* lib = nullptr;
@@ -45,7 +45,7 @@ class PatbankApiTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        s_home = new patbank::test::TempDir;
+        s_home = new melodrift::patbank::test::TempDir;
         setenv("MELODRIFT_HOME", s_home->Root().c_str(), 1);
     }
     static void TearDownTestSuite()
@@ -96,10 +96,10 @@ protected:
     }
 
     Api api{};
-    static patbank::test::TempDir* s_home;
+    static melodrift::patbank::test::TempDir* s_home;
 };
 
-patbank::test::TempDir* PatbankApiTest::s_home = nullptr;
+melodrift::patbank::test::TempDir* PatbankApiTest::s_home = nullptr;
 
 TEST_F(PatbankApiTest, ListsTheShippedStylesByMetre)
 {
@@ -127,7 +127,7 @@ TEST_F(PatbankApiTest, ListsTheShippedStylesByMetre)
 
 TEST_F(PatbankApiTest, GivesInfoAndDataOfAShippedStyle)
 {
-    tagStyleInfo info = patbank::initialInfo();
+    tagStyleInfo info = melodrift::patbank::initialInfo();
     ASSERT_EQ(api.getInfo(1001, &info), 0);
     EXPECT_EQ(info.id, 1001);
     EXPECT_EQ(info.state, SF_STATE_INSTALLED);
@@ -139,9 +139,9 @@ TEST_F(PatbankApiTest, GivesInfoAndDataOfAShippedStyle)
     ASSERT_EQ(api.getData(1001, &data, &size), 0);
     ASSERT_NE(data, nullptr);
     EXPECT_EQ(size, info.dataSize);
-    EXPECT_TRUE(patbank::checkStyleData({data, static_cast<size_t>(size)}, nullptr));
+    EXPECT_TRUE(melodrift::patbank::checkStyleData({data, static_cast<size_t>(size)}, nullptr));
 
-    tagStyleInfo untouched = patbank::initialInfo();
+    tagStyleInfo untouched = melodrift::patbank::initialInfo();
     EXPECT_EQ(api.getInfo(999999, &untouched), -1);
     EXPECT_EQ(untouched.id, 0);
     EXPECT_EQ(api.getInfo(0, &untouched), -1);
@@ -156,7 +156,7 @@ TEST_F(PatbankApiTest, KeepsGivenDataReadableWhenTheOnlineClientReopens)
     int32_t size = 0;
     ASSERT_EQ(api.getData(1002, &data, &size), 0);
     const std::vector<uint8_t> copy(data, data + size);
-    patbank::test::TempDir folder;
+    melodrift::patbank::test::TempDir folder;
     ASSERT_EQ(api.initialize(6, folder.Root().c_str()), 0);
     // The composer may still be inflating what it was given.
     EXPECT_EQ(std::vector<uint8_t>(data, data + size), copy);
@@ -192,7 +192,7 @@ TEST_F(PatbankApiTest, RecommendsShippedStylesBeforeTheServiceSpeaks)
 // The online client's sequence over one service lifetime, then a restart.
 TEST_F(PatbankApiTest, StoresWhatTheOnlineClientHandsItDurably)
 {
-    patbank::test::TempDir folder;
+    melodrift::patbank::test::TempDir folder;
     ASSERT_EQ(api.initialize(5, folder.Root().c_str()), 0);
     EXPECT_EQ(api.getUpdateDate(), 0);
 
@@ -281,7 +281,7 @@ TEST_F(PatbankApiTest, RefusesBadArguments)
 // own; under the sanitizers this shows any unguarded access.
 TEST_F(PatbankApiTest, SurvivesReadsAndWritesFromTwoThreads)
 {
-    patbank::test::TempDir folder;
+    melodrift::patbank::test::TempDir folder;
     ASSERT_EQ(api.initialize(0, folder.Root().c_str()), 0);
     std::atomic<bool> stop{false};
     std::atomic<int> failures{0};

@@ -4,7 +4,7 @@
 #include "TestStyles.h"
 #include "core/StyleDataCheck.h"
 
-namespace patbank {
+namespace melodrift::patbank {
 namespace {
 
 std::vector<uint8_t> blockOfSize(size_t size)
@@ -52,4 +52,4 @@ TEST(StyleDataCheck, TakesStreamsUpToTheComposersBufferAndNoMore)
 }
 
 } // namespace
-} // namespace patbank
+} // namespace melodrift::patbank

@@ -9,7 +9,7 @@
 #include "core/StyleFile.h"
 #include "core/StyleStore.h"
 
-namespace patbank {
+namespace melodrift::patbank {
 namespace {
 
 using test::makeInfo;
@@ -272,4 +272,4 @@ TEST_F(StyleStoreTest, RefusesADataFileDamagedAfterOpening)
 }
 
 } // namespace
-}  // namespace patbank
+} // namespace melodrift::patbank

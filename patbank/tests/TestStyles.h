@@ -15,7 +15,7 @@
 #include "Patbank.h"
 #include "core/InfoRecord.h"
 
-namespace patbank::test {
+namespace melodrift::patbank::test {
 
 inline tagStyleInfo makeInfo(int32_t id, int32_t metre, const char* name, int8_t primary = -1,
                              int8_t secondary = -1, int16_t flags = 0)
@@ -53,4 +53,4 @@ inline std::vector<uint8_t> makeStream(uint8_t tag) { return zlibOf(makeBlock(ta
 using TempDir = melodrift::testsupport::TempFolder;
 
 
-}  // namespace patbank::test
+} // namespace melodrift::patbank::test

@@ -87,7 +87,7 @@ int main(int argc, char** argv)
     auto style = compile(args[0]);
     if (!style)
         return 1;
-    if (!writeFile(args[2], patbank::serializeStyleFile(style->info, style->data))) {
+    if (!writeFile(args[2], melodrift::patbank::serializeStyleFile(style->info, style->data))) {
         std::cerr << args[2] << ": cannot write\n";
         return 1;
     }

@@ -16,7 +16,7 @@ namespace {
 
 using NoteKey = std::tuple<int32_t, int32_t, int>; // start, end, pitch
 
-std::vector<NoteKey> composerNotes(const arrangix::PatternTrack& t)
+std::vector<NoteKey> composerNotes(const melodrift::arrangix::PatternTrack& t)
 {
     std::vector<NoteKey> out;
     for (const auto& n : t.notes)
@@ -35,7 +35,7 @@ std::vector<NoteKey> writtenNotes(const krvtest::Track& t)
     return out;
 }
 
-void compareTrack(const arrangix::PatternTrack& got, const krvtest::Track& want, const std::string& where)
+void compareTrack(const melodrift::arrangix::PatternTrack& got, const krvtest::Track& want, const std::string& where)
 {
     EXPECT_EQ(got.channel, want.channel) << where;
     EXPECT_EQ(got.program, want.program < 0 ? 0xFF : want.program) << where;
@@ -57,7 +57,7 @@ TEST_P(ComposerRoundTrip, DecodesEverySegmentTrackAndNote)
     const auto written = reader.block();
     ASSERT_TRUE(written) << reader.error();
 
-    const auto decoded = arrangix::StyleDecoder::decode(compiled.data, compiled.info.id);
+    const auto decoded = melodrift::arrangix::StyleDecoder::decode(compiled.data, compiled.info.id);
     ASSERT_EQ(decoded.error, 0);
     ASSERT_TRUE(decoded.style);
     const auto& style = *decoded.style;

@@ -114,7 +114,7 @@ TEST_P(ShippedStyles, AreBuiltIntoTheLibraryFolder)
     const std::string path = env("MELODRIFT_BIN_DIR") + "/styles/" + GetParam().stem + ".mds";
     const std::string built = readText(path);
     std::string why;
-    auto file = patbank::parseStyleFile({reinterpret_cast<const uint8_t*>(built.data()), built.size()}, &why);
+    auto file = melodrift::patbank::parseStyleFile({reinterpret_cast<const uint8_t*>(built.data()), built.size()}, &why);
     ASSERT_TRUE(file) << path << ": " << why;
     EXPECT_EQ(std::memcmp(&file->info, &m_style.info, sizeof m_style.info), 0);
     EXPECT_EQ(file->data, m_style.data);

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-namespace tunescan {
+namespace melodrift::tunescan {
 
 MelodyLine::MelodyLine(const MidiFile& file)
     : m_file(file)
@@ -76,4 +76,4 @@ std::vector<MelodyNote> MelodyLine::extract(const MidiTrack& track) const
     return line;
 }
 
-}  // namespace tunescan
+} // namespace melodrift::tunescan

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace tunescan {
+namespace melodrift::tunescan {
 
 inline constexpr int kRest = -1;
 inline constexpr uint32_t kTicksPerQuarter = 192;
@@ -35,4 +35,4 @@ private:
     const MidiFile& m_file;
 };
 
-}  // namespace tunescan
+} // namespace melodrift::tunescan

@@ -4,7 +4,7 @@
 #include <array>
 #include <map>
 
-namespace tunescan {
+namespace melodrift::tunescan {
 
 namespace {
 
@@ -229,4 +229,4 @@ std::optional<MidiFile> MidiFile::parse(std::span<const uint8_t> bytes)
     return file;
 }
 
-}  // namespace tunescan
+} // namespace melodrift::tunescan

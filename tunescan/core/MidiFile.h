@@ -8,7 +8,7 @@
 #include <span>
 #include <vector>
 
-namespace tunescan {
+namespace melodrift::tunescan {
 
 struct MidiNote {
     uint64_t start = 0;
@@ -32,4 +32,4 @@ struct MidiFile {
     static std::optional<MidiFile> parse(std::span<const uint8_t> bytes);
 };
 
-}  // namespace tunescan
+} // namespace melodrift::tunescan

@@ -7,14 +7,14 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    auto file = tunescan::MidiFile::parse(std::span<const uint8_t>(data, size));
+    auto file = melodrift::tunescan::MidiFile::parse(std::span<const uint8_t>(data, size));
     if (!file)
         return 0;
-    tunescan::MelodyLine line(*file);
+    melodrift::tunescan::MelodyLine line(*file);
     (void)line.metreCode();
     (void)line.tempo();
-    for (const tunescan::MidiTrack& track : file->tracks)
-        for (const tunescan::MelodyNote& note : line.extract(track))
+    for (const melodrift::tunescan::MidiTrack& track : file->tracks)
+        for (const melodrift::tunescan::MelodyNote& note : line.extract(track))
             if (note.length <= 0 || note.pitch < -1 || note.pitch > 127)
                 std::abort();
     return 0;

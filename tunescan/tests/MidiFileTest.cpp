@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-using namespace tunescan;
+using namespace melodrift::tunescan;
 using melodrift::testsupport::MidiBytes;
 namespace testsupport = melodrift::testsupport;
 

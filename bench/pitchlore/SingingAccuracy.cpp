@@ -7,9 +7,11 @@
 // Usage: pitchlore_singing <folder>
 // Environment: SINGING_VERBOSE=1 prints the labelled and recognised notes of
 // each take; SINGING_NOTES=1 prints every sung note lost to a wrong semitone
-// with the pitches that led there and each take's tunings; SINGING_FFT /
-// SINGING_FPB override the analysis settings; SINGING_HALF=1 or 2 measures
-// every other take only, so a change tuned on one half is checked on the other.
+// with the pitches that led there and each take's tunings, SINGING_LEVELS=1
+// with it the level and pitch of every frame around a merged or split note;
+// SINGING_FFT / SINGING_FPB override the analysis settings; SINGING_HALF=1 or
+// 2 measures every other take only, so a change tuned on one half is checked
+// on the other.
 //
 // The singers chose their own tempo: the tempo is estimated from the labels
 // (the most common onset distance is a beat) and one global time offset per
@@ -179,6 +181,7 @@ struct Score {
 // used only to tell unvoiced frames from wrong ones.
 struct Frames {
     std::vector<double> pitch;
+    std::vector<double> level;  // natural log of the amplitude
     double hop = 0;
     int fft = 0;
     double at(double seconds) const { return seconds * 44100 / hop - 0.5; }
@@ -204,7 +207,10 @@ Frames frameTracks(const MonoBuffer& take, const AnalysisSettings& settings, int
     analyseFrames(a, take, settings, tempo);
     double silence = a.tracks().loudest() / 128;
     for (uint32_t i = 0; i < a.tracks().count(); ++i)
+    {
         f.pitch.push_back(a.tracks().amplitude()[i] > silence ? a.tracks().pitch()[i] : -1.0);
+        f.level.push_back(std::log(a.tracks().amplitude()[i] + 1e-9));
+    }
     return f;
 }
 
@@ -350,6 +356,16 @@ Score score(const std::vector<Label>& labels, const std::vector<Note>& notes, co
                 if (c.onset + bestShift < l.offset + 0.05 && c.offset + bestShift > l.onset - 0.05)
                     std::printf(" %d(%.2f) %.2f-%.2f", c.pitch, c.measured, c.onset + bestShift, c.offset + bestShift);
             std::printf("\n");
+            if (std::getenv("SINGING_LEVELS")) {
+                // Level and pitch of the frames from the label before to the label after.
+                double from = k > 0 ? labels[k - 1].onset : l.onset - 0.3;
+                double to = k + 1 < labels.size() ? labels[k + 1].offset : l.offset + 0.3;
+                for (long i = std::max(0L, std::lround(frames.at(from))); i <= std::lround(frames.at(to)) && i < static_cast<long>(frames.pitch.size()); ++i) {
+                    double t = (i + 0.5) * frames.hop / 44100;
+                    bool inside = t >= l.onset && t < l.offset;
+                    std::printf("    %6.2f %c %5.2f %6.2f\n", t, inside ? '*' : ' ', frames.level[static_cast<size_t>(i)], frames.pitch[static_cast<size_t>(i)]);
+                }
+            }
         }
         if (perNote && loss == kWrongSemitone) {
             // Where a wrong semitone comes from, in semitones from the sung

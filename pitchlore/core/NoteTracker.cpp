@@ -122,7 +122,7 @@ void NoteTracker::cutRun(const double* pitch, const double* level, uint32_t star
                 i = cut + holding - 1;
             }
         }
-        pieces.push_back(Piece{b, e, -1.0});
+        pieces.push_back(Piece{b, e, -1.0, b == cuts[k] && cuts.size() > 2});
     }
 
     // Pieces too short to be notes (the frames of a scoop or a slide) join the
@@ -132,7 +132,7 @@ void NoteTracker::cutRun(const double* pitch, const double* level, uint32_t star
     // A short piece whose pitch slides over more than a semitone is a scoop
     // into the next note.
     auto slides = [&](const Piece& p) {
-        if (p.end - p.start >= std::max<uint32_t>(minFrames, m_config.FPB / 2))
+        if (p.wholeAttack || p.end - p.start >= std::max<uint32_t>(minFrames, m_config.FPB / 2))
             return false;
         auto [low, high] = std::minmax_element(smooth.begin() + (p.start - start), smooth.begin() + (p.end - start));
         return *high - *low > kSlide;

@@ -25,6 +25,9 @@ private:
         uint32_t start = 0;
         uint32_t end = 0;  // exclusive
         double pitch = -1.0;
+        // Spans one attack from a level dip (or the run's start) to the
+        // next: a sung note of its own, never a scoop into its neighbour.
+        bool wholeAttack = false;
     };
 
     void cutRun(const double* pitch, const double* level, uint32_t start, uint32_t end,

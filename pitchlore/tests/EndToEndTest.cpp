@@ -32,9 +32,11 @@ protected:
     };
 
     Notes recognise(const Take& t, const std::vector<SungNote>& melody, const Voice& voice, int& key,
-                    pitchlore::Analyser::Result& result)
+                    pitchlore::Analyser::Result& result,
+                    pitchlore::Analyser::Method method = pitchlore::Analyser::Method::Notes)
     {
         pitchlore::Analyser a(keyAnalysis);
+        a.setMethod(method);
         EXPECT_TRUE(a.reset(t.tempo, t.TS, t.FFT, t.FPB));
         double hop = 44100.0 * 60 / t.tempo / t.FPB;
         auto spectra = testsignal::frames(testsignal::sing(melody, t.tempo, voice), t.FFT, hop);
@@ -117,6 +119,32 @@ TEST_F(EndToEnd, RecognisesTheTuneSungSharpTransposedAndInThreeFour)
         pitchlore::Analyser::Result r;
         EXPECT_EQ(recognise({c.tempo, c.TS, c.FFT, c.FPB}, tune, v, key, r), want) << c.what;
         EXPECT_EQ(key, c.transpose) << c.what;
+    }
+}
+
+TEST_F(EndToEnd, AChromaticNoteSungInTuneIsKeptByTheNoteTracker)
+{
+    ASSERT_NE(keyAnalysis, nullptr);
+    // The E of bar two sung as a clear E-flat: the tune stays in C. The note
+    // tracker keeps what was sung; the segment method pulls it onto the scale
+    // (to D or E, whichever side of 63 the voice measured).
+    std::vector<SungNote> tune = scaleTune(4, 0);
+    tune[6].midi = 63;
+    using Method = pitchlore::Analyser::Method;
+    for (Method method : {Method::Notes, Method::Segments}) {
+        SCOPED_TRACE(method == Method::Notes ? "notes" : "segments");
+        int key = -2;
+        pitchlore::Analyser::Result r;
+        Notes got = recognise({120, 0, 2048, 40}, tune, Voice{}, key, r, method);
+        EXPECT_EQ(key, 0);
+        ASSERT_EQ(got.size(), 12u);
+        if (method == Method::Notes)
+            EXPECT_EQ(got[5].first, 63);
+        else
+            EXPECT_TRUE(got[5].first == 62 || got[5].first == 64) << got[5].first;
+        Notes want = scaleNotes(0);
+        got[5].first = want[5].first;
+        EXPECT_EQ(got, want);
     }
 }
 

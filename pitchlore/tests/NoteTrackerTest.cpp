@@ -85,6 +85,23 @@ TEST(NoteTracker, RepeatedNotesOfOnePitchStaySeparate)
     }
 }
 
+TEST(NoteTracker, QuickRepeatedNotesScoopedFromBelowStaySeparate)
+{
+    // Eighth notes of one pitch, each re-attacked after a breath from below:
+    // every attack between two level dips is a note, not a scoop into the
+    // next one.
+    const std::vector<SungNote> tune{{-1, 4}, {64, 0.5}, {64, 0.5}, {64, 0.5}, {64, 0.5}, {67, 1},
+                                     {62, 0.5}, {62, 0.5}, {62, 0.5}, {62, 0.5}, {60, 2}, {-1, 1}};
+    for (int tempo : {80, 100, 120}) {
+        Voice v;
+        v.gap = 0.06;
+        v.scoop = 1.2;
+        v.scoopTime = 0.08;
+        Heard h = recognise(tune, tempo, v);
+        EXPECT_EQ(text(h.pitched), text(pitchedOf(tune))) << "tempo " << tempo;
+    }
+}
+
 TEST(NoteTracker, AScoopIntoANoteTakesNeitherItsPitchNorANoteOfItsOwn)
 {
     // Every note starts a semitone and a half low and slides up; the note is

@@ -142,11 +142,15 @@ int FundamentalEstimator::findLowerCandidate(int k, double threshold) const
     return -1;
 }
 
+// The main peak must sit on one harmonic of the lower peak. A whole tone
+// around each multiple overlaps its neighbours from the fifth harmonic on and
+// would accept almost any main peak over a low hum, so the window is held
+// to a quarter of the harmonic spacing.
 bool FundamentalEstimator::lowerMatchesMain(double lower, double main) const
 {
     for (int h = 2; h <= 8; ++h) {
-        int K = static_cast<int>(h * lower + 0.5);
-        int w = window(K);
+        double K = h * lower;
+        double w = std::min<double>(window(static_cast<int>(K + 0.5)), std::max(2.0, 0.25 * lower));
         if (K - w < main && main < K + w)
             return true;
     }

@@ -62,6 +62,41 @@ TEST(FundamentalEstimator, FindsTheFundamentalOfHarmonicSpectra)
     }
 }
 
+// A low line under the voice is its fundamental only when the main peak sits
+// on one of its harmonics; between two harmonics it is a hum, never the pitch.
+TEST(FundamentalEstimator, ALowPeakIsTheFundamentalOnlyUnderOneOfItsHarmonics)
+{
+    struct Case {
+        const char* what;
+        double low;      // Hz, a lone line (0: none)
+        double f0;       // the voice
+        std::vector<double> harmonics;
+        double pitch;    // -1 unvoiced
+    } cases[] = {
+        // 440 Hz is 4.4 times 100 Hz: inside a whole tone of 4 x 100 and 5 x 100
+        // both, yet no harmonic of it.
+        {"100 Hz hum under A4", 100, 440, {1.0, 0.5, 0.3}, -1.0},
+        {"120 Hz hum under 660 Hz", 120, 660, {1.0, 0.5, 0.3}, -1.0},
+        // A low voice whose fifth harmonic is its strongest is still low.
+        {"low voice, loudest fifth harmonic", 0, 110, {0.3, 0.4, 0.6, 0.8, 1.0, 0.5}, 45.0},
+        {"low voice, loudest fourth harmonic", 0, 98, {0.4, 0.5, 0.7, 1.0, 0.6}, 43.0},
+    };
+    const int FFT = 8192;
+    for (const auto& c : cases) {
+        auto s = testsignal::harmonicSpectrum(FFT, c.f0, c.harmonics);
+        if (c.low > 0) {
+            auto hum = testsignal::harmonicSpectrum(FFT, c.low, {0.5});
+            for (size_t i = 0; i < s.size(); ++i)
+                s[i] += hum[i];
+        }
+        double pitch = pitchOf(s, FFT);
+        if (c.pitch < 0)
+            EXPECT_EQ(pitch, -1.0) << c.what;
+        else
+            EXPECT_NEAR(pitch, c.pitch, 0.2) << c.what;
+    }
+}
+
 TEST(FundamentalEstimator, SilenceAndNoiseAreUnvoiced)
 {
     std::vector<float> silence(1024, 0.0f);

@@ -7,8 +7,9 @@
 // Usage: pitchlore_singing <folder>
 // Environment: SINGING_VERBOSE=1 prints the labelled and recognised notes of
 // each take; SINGING_NOTES=1 prints every sung note lost to a wrong semitone
-// with the pitches that led there and each take's tunings, SINGING_LEVELS=1
-// with it the level and pitch of every frame around a merged or split note;
+// with the pitches that led there and each take's tunings, and every other
+// lost note with what was heard around it; SINGING_LEVELS=1 with it the level
+// and pitch of every frame around a note lost otherwise than to its pitch;
 // SINGING_FFT / SINGING_FPB override the analysis settings; SINGING_HALF=1 or
 // 2 measures every other take only, so a change tuned on one half is checked
 // on the other.
@@ -432,9 +433,9 @@ Score score(const std::vector<Label>& labels, const std::vector<Note>& notes, co
                 loss = kWrongOnset;
         }
         ++s.loss[loss];
-        if (perNote && (loss == kSplit || loss == kMerged)) {
-            std::printf("  %-5s %6.2f-%6.2f want %3d label %5.2f | heard", loss == kSplit ? "split" : "merge", l.onset,
-                        l.offset, want[k], l.pitch);
+        if (perNote && loss != kFound && loss != kWrongSemitone) {
+            const char* name = loss == kSplit ? "split" : loss == kMerged ? "merge" : loss == kUnvoiced ? "unvoi" : "onset";
+            std::printf("  %-5s %6.2f-%6.2f want %3d label %5.2f | heard", name, l.onset, l.offset, want[k], l.pitch);
             for (const Note& c : notes)
                 if (c.onset + bestShift < l.offset + 0.05 && c.offset + bestShift > l.onset - 0.05)
                     std::printf(" %d(%.2f) %.2f-%.2f", c.pitch, c.measured, c.onset + bestShift, c.offset + bestShift);

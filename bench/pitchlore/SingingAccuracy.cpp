@@ -7,16 +7,23 @@
 // Usage: pitchlore_singing <folder>
 // Environment: SINGING_VERBOSE=1 prints the labelled and recognised notes of
 // each take; SINGING_NOTES=1 prints every sung note lost to a wrong semitone
-// with the pitches that led there and each take's tunings, SINGING_LEVELS=1
-// with it the level and pitch of every frame around a merged or split note;
+// with the pitches that led there and each take's tunings, and every other
+// lost note with what was heard around it; SINGING_LEVELS=1 with it the level
+// and pitch of every frame around a note lost otherwise than to its pitch;
 // SINGING_FFT / SINGING_FPB override the analysis settings; SINGING_HALF=1 or
 // 2 measures every other take only, so a change tuned on one half is checked
 // on the other.
+//
+// Two closing lines tell what limits the figures: how many pitches our frames
+// would give right if every note had the labels' boundaries, and the onset F
+// of the recogniser's notes before they are put on the beat grid.
 //
 // The singers chose their own tempo: the tempo is estimated from the labels
 // (the most common onset distance is a beat) and one global time offset per
 // take is allowed.
 #include "Analyser.h"
+#include "AnalyserConfig.h"
+#include "NoteTracker.h"
 #include "PitchloreLibrary.h"
 #include "SoundFile.h"
 #include "SpectrumAnalyser.h"
@@ -155,6 +162,10 @@ const char* const kLossNames[] = {"found", "unvoiced", "wrong-semitone", "merged
 struct Score {
     int labels = 0, outputs = 0, aligned = 0, alignedOf = 0, untransposed = 0, transposed = 0, onsetPitch = 0, onset = 0, framesRight = 0, octave = 0;
     int loss[kLossKinds] = {};
+    // What limits the figures: sung notes whose pitch our frames would give
+    // right with the labels' own boundaries, and the onset matches and notes
+    // of the recogniser before its notes are put on the beat grid.
+    int boundedRight = 0, ungriddedOnset = 0, ungriddedOutputs = 0;
 
     void add(const Score& s)
     {
@@ -168,6 +179,9 @@ struct Score {
         onset += s.onset;
         framesRight += s.framesRight;
         octave += s.octave;
+        boundedRight += s.boundedRight;
+        ungriddedOnset += s.ungriddedOnset;
+        ungriddedOutputs += s.ungriddedOutputs;
         for (int k = 0; k < kLossKinds; ++k)
             loss[k] += s.loss[k];
     }
@@ -175,6 +189,10 @@ struct Score {
     double sequence() const { return alignedOf ? double(aligned) / alignedOf : 0; }
     double fOnsetPitch() const { return labels + outputs ? 2.0 * onsetPitch / (labels + outputs) : 0; }
     double fOnset() const { return labels + outputs ? 2.0 * onset / (labels + outputs) : 0; }
+    double fUngriddedOnset() const
+    {
+        return labels + ungriddedOutputs ? 2.0 * ungriddedOnset / (labels + ungriddedOutputs) : 0;
+    }
 };
 
 // Frame tracks of the take as the engine would hand them to the recogniser:
@@ -234,6 +252,71 @@ std::vector<Note> rawNotes(const MonoBuffer& take, const AnalysisSettings& setti
     return notes;
 }
 
+// The note onsets of the recogniser's own tracker before the grid: how much
+// the beat grid's rounding (a quarter or half beat) costs the onsets.
+std::vector<Note> ungriddedNotes(const MonoBuffer& take, const AnalysisSettings& settings, int tempo)
+{
+    pitchlore::Analyser a;
+    analyseFrames(a, take, settings, tempo);
+    std::vector<Note> notes;
+    auto config = pitchlore::AnalyserConfig::make(tempo, 0, settings.fftSize, static_cast<uint32_t>(settings.framesPerBeat));
+    if (!config)
+        return notes;
+    const double frameSeconds = 60.0 / tempo / settings.framesPerBeat;
+    double t = frameSeconds / 2;
+    for (const pitchlore::NoteRecord& r : pitchlore::NoteTracker(*config).track(a.tracks())) {
+        double end = t + r.frames * frameSeconds;
+        if (!r.isRest())
+            notes.push_back(Note{t, end, -1});
+        t = end;
+    }
+    return notes;
+}
+
+// Sung notes our frames give right when each takes the median of the frames
+// within its labelled span (its first and last tenth left out), one tuning
+// for the take (their circular mean) and the best transposition: the most
+// note boundaries alone could bring.
+int boundedPitchesRight(const std::vector<Label>& labels, const std::vector<int>& want, const Frames& frames)
+{
+    std::vector<double> medians(labels.size(), NAN);
+    double x = 0, y = 0;
+    for (size_t k = 0; k < labels.size(); ++k) {
+        const Label& l = labels[k];
+        const double len = l.offset - l.onset;
+        std::vector<double> voiced;
+        for (long i = std::max(0L, std::lround(frames.at(l.onset + len / 10)));
+             i <= std::lround(frames.at(l.offset - len / 10)) && i < static_cast<long>(frames.pitch.size()); ++i)
+            if (frames.pitch[static_cast<size_t>(i)] >= 0)
+                voiced.push_back(frames.pitch[static_cast<size_t>(i)]);
+        if (voiced.empty())
+            continue;
+        std::nth_element(voiced.begin(), voiced.begin() + static_cast<long>(voiced.size() / 2), voiced.end());
+        medians[k] = voiced[voiced.size() / 2];
+        const double angle = 2 * M_PI * (medians[k] - std::floor(medians[k]));
+        x += std::cos(angle) * len;
+        y += std::sin(angle) * len;
+    }
+    const double tuning = x == 0 && y == 0 ? 0 : std::atan2(y, x) / (2 * M_PI);
+    int best = 0;
+    for (int transpose = -2; transpose <= 2; ++transpose) {
+        int right = 0;
+        for (size_t k = 0; k < labels.size(); ++k)
+            right += !std::isnan(medians[k]) && std::lround(medians[k] - tuning) + transpose == want[k];
+        best = std::max(best, right);
+    }
+    return best;
+}
+
+// Onsets matched within the tolerance after the best global offset.
+int bestOnsetMatches(const std::vector<Label>& labels, const std::vector<int>& want, const std::vector<Note>& notes)
+{
+    int best = 0;
+    for (double shift = -1.0; shift <= 1.0001; shift += 0.005)
+        best = std::max(best, matchOnsets(labels, want, notes, shift, false));
+    return best;
+}
+
 Score score(const std::vector<Label>& labels, const std::vector<Note>& notes, const Frames& frames, bool verbose,
             bool perNote)
 {
@@ -246,6 +329,7 @@ Score score(const std::vector<Label>& labels, const std::vector<Note>& notes, co
         want.push_back(static_cast<int>(std::lround(l.pitch - tuning)));
     for (const Note& n : notes)
         got.push_back(n.pitch);
+    s.boundedRight = boundedPitchesRight(labels, want, frames);
     // The recordings and their labels disagree on absolute pitch by up to a
     // semitone and a half on some takes (the labels of man1_twinkle say 46.88
     // where the waveform's period says 46.3), so, like the time offset, one
@@ -349,9 +433,9 @@ Score score(const std::vector<Label>& labels, const std::vector<Note>& notes, co
                 loss = kWrongOnset;
         }
         ++s.loss[loss];
-        if (perNote && (loss == kSplit || loss == kMerged)) {
-            std::printf("  %-5s %6.2f-%6.2f want %3d label %5.2f | heard", loss == kSplit ? "split" : "merge", l.onset,
-                        l.offset, want[k], l.pitch);
+        if (perNote && loss != kFound && loss != kWrongSemitone) {
+            const char* name = loss == kSplit ? "split" : loss == kMerged ? "merge" : loss == kUnvoiced ? "unvoi" : "onset";
+            std::printf("  %-5s %6.2f-%6.2f want %3d label %5.2f | heard", name, l.onset, l.offset, want[k], l.pitch);
             for (const Note& c : notes)
                 if (c.onset + bestShift < l.offset + 0.05 && c.offset + bestShift > l.onset - 0.05)
                     std::printf(" %d(%.2f) %.2f-%.2f", c.pitch, c.measured, c.onset + bestShift, c.offset + bestShift);
@@ -512,6 +596,9 @@ int main(int argc, char** argv)
         if (perNote)
             std::printf("%s\n", take.stem().c_str());
         Score s = score(labels, notes, frames, verbose, perNote);
+        const std::vector<Note> ungridded = ungriddedNotes(*samples, settings, tempo);
+        s.ungriddedOutputs = static_cast<int>(ungridded.size());
+        s.ungriddedOnset = bestOnsetMatches(labels, std::vector<int>(labels.size()), ungridded);
         printRow(take.stem().c_str(), tempo, s);
         total.add(s);
     }
@@ -525,6 +612,10 @@ int main(int argc, char** argv)
                 100.0 * (total.outputs - total.labels) / std::max(1, total.labels), total.transposed);
     std::printf("frame pitch within half a semitone %.3f, an octave off %d notes\n",
                 total.labels ? double(total.framesRight) / total.labels : 0, total.octave);
+    std::printf("limits: with the sung notes' own boundaries our frames give %.3f of the pitches right;\n"
+                "before the beat grid the onset F is %.3f (%d notes)\n",
+                total.labels ? double(total.boundedRight) / total.labels : 0, total.fUngriddedOnset(),
+                total.ungriddedOutputs);
     std::printf("recognition %.2f s for %.1f s of takes (%.0fx real time)\n", recogniseSeconds, audioSeconds,
                 recogniseSeconds > 0 ? audioSeconds / recogniseSeconds : 0);
     return 0;

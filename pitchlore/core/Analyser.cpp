@@ -98,8 +98,8 @@ int32_t Analyser::buildOutputs()
     // The note tracker's tuning wraps.
     m_outputs.setCircularTuning(m_method == Method::Notes);
     // Real singers sing chromatic notes too: the note tracker keeps what was
-    // clearly sung and lets the key decide only a note that could be either.
-    m_outputs.setSnapOnlyAmbiguous(m_method == Method::Notes);
+    // sung unless the caller chose another key.
+    m_outputs.setKeepSungNotesInOwnKey(m_method == Method::Notes);
     return m_outputs.build(m_notes, m_key, m_keyAnalysis, c.FPB, c.TS);
 }
 

@@ -4,6 +4,11 @@ namespace pitchlore {
 
 namespace {
 
+// The band starts above 65 Hz, under the lowest note a bass sings (D2 is
+// 73 Hz) and over 50 and 60 Hz mains: a 60 Hz hum reached into a band from
+// 60 Hz and took over whole notes of a quiet voice.
+constexpr int64_t kBandFloorHz = 65;
+
 uint32_t beatsPerBar(int32_t TS)
 {
     static constexpr uint32_t beats[] = {4, 3, 2, 3, 3};
@@ -38,7 +43,7 @@ std::optional<AnalyserConfig> AnalyserConfig::make(int32_t tempo, int32_t TS, in
     c.BPB = beatsPerBar(TS);
     c.NPB = notesPerBeat(tempo, TS, FPB);
     c.referenceBin = FFT * 440.0 / kSampleRate;
-    c.lowestBin = static_cast<uint32_t>(60LL * FFT / 44100) + 1;
+    c.lowestBin = static_cast<uint32_t>(kBandFloorHz * FFT / 44100) + 1;
     c.highestBin = static_cast<uint32_t>(3600LL * FFT / 44100);
     return c;
 }

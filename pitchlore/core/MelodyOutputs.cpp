@@ -10,10 +10,6 @@ namespace pitchlore {
 namespace {
 
 constexpr uint8_t kRest = 128;
-// How near (semitones) to the middle between two notes a sung pitch must lie
-// for the key to decide between them: less than a pitch estimate's error on
-// a voice, so that only a note that could be either is moved.
-constexpr double kAmbiguous = 0.1;
 
 uint8_t noteNumber(double pitch)
 {
@@ -86,7 +82,7 @@ int32_t MelodyOutputs::build(const NoteRecords& notes, int32_t& key, KeyAnalysis
     // Asked when the key is to be detected, and with the note tracker also
     // to tell the melody's own key from one the caller chose.
     int32_t detected = -1;
-    if (key == -1 || m_snapOnlyAmbiguous) {
+    if (key == -1 || m_keepSungNotesInOwnKey) {
         int32_t count = static_cast<int32_t>(m_notes.size());
         int32_t found_key = keyAnalysis(m_notes.data(), m_lengths.data(), count,
                                         static_cast<int32_t>(framesPerBeat), TS & 0xFF);
@@ -96,13 +92,14 @@ int32_t MelodyOutputs::build(const NoteRecords& notes, int32_t& key, KeyAnalysis
     }
     if (key == -1)
         key = detected;
-    // In the key it was detected in, a melody keeps what was clearly sung; a
-    // key the caller chose pulls every note onto its scale.
-    snapToScale(key, m_snapOnlyAmbiguous && key == detected);
+    // In the key it was detected in, a melody keeps what was sung; a key the
+    // caller chose pulls every note onto its scale.
+    if (!(m_keepSungNotesInOwnKey && key == detected))
+        snapToScale(key);
     return pitched;
 }
 
-void MelodyOutputs::snapToScale(int32_t key, bool onlyAmbiguous)
+void MelodyOutputs::snapToScale(int32_t key)
 {
     for (size_t i = 0; i < m_notes.size(); ++i) {
         if (m_notes[i] == kRest)
@@ -112,8 +109,6 @@ void MelodyOutputs::snapToScale(int32_t key, bool onlyAmbiguous)
         if (!outside)
             continue;
         double adjusted = m_adjusted[i];
-        if (onlyAmbiguous && std::fabs(adjusted - m_notes[i]) < 0.5 - kAmbiguous)
-            continue;
         bool up = adjusted - std::trunc(adjusted) < 0.5;
         int moved = m_notes[i] + (up ? 1 : -1);
         // At the ends of the MIDI range go the other way.

@@ -41,20 +41,20 @@ public:
     // The singer's tuning as a circular mean rather than a clipped one.
     void setCircularTuning(bool on) { m_circularTuning = on; }
 
-    // In the key the melody's own notes give, only a note sung about halfway
-    // between a scale note and the chromatic note it rounds to is pulled onto
-    // the scale; one sung clearly off the scale is kept, as the singer sang
-    // it. A key the caller chose still pulls every note onto its scale.
-    void setSnapOnlyAmbiguous(bool on) { m_snapOnlyAmbiguous = on; }
+    // In the key the melody's own notes give, every note stays as the singer
+    // sang it (real singers sing chromatic notes, and a note sung near halfway
+    // is no likelier to be the scale's); a key the caller chose still pulls
+    // every note onto its scale.
+    void setKeepSungNotesInOwnKey(bool on) { m_keepSungNotesInOwnKey = on; }
 
 private:
-    void snapToScale(int32_t key, bool onlyAmbiguous);
+    void snapToScale(int32_t key);
 
     std::vector<uint8_t> m_notes;
     std::vector<uint16_t> m_lengths;
     std::vector<float> m_adjusted;
     bool m_circularTuning = false;
-    bool m_snapOnlyAmbiguous = false;
+    bool m_keepSungNotesInOwnKey = false;
 };
 
 }  // namespace pitchlore

@@ -49,10 +49,10 @@ TEST(AnalyserConfig, DerivesBeatsGridAndBand)
         EXPECT_EQ(cfg->NPB, c.NPB) << c.tempo << " " << c.TS << " " << c.FPB;
     }
     auto small = AnalyserConfig::make(120, 0, 2048, 20);
-    EXPECT_EQ(small->lowestBin, 3u);
+    EXPECT_EQ(small->lowestBin, 4u);
     EXPECT_EQ(small->highestBin, 167u);  // exclusive: the band is 3..166
     auto large = AnalyserConfig::make(120, 0, 4096, 20);
-    EXPECT_EQ(large->lowestBin, 6u);
+    EXPECT_EQ(large->lowestBin, 7u);
     EXPECT_EQ(large->highestBin, 334u);
     EXPECT_NEAR(large->referenceBin, 40.867, 1e-3);
 }

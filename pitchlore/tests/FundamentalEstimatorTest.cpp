@@ -1,3 +1,4 @@
+#include "AnalyserConfig.h"
 #include "FundamentalEstimator.h"
 #include "SungMelody.h"
 
@@ -94,6 +95,40 @@ TEST(FundamentalEstimator, ALowPeakIsTheFundamentalOnlyUnderOneOfItsHarmonics)
             EXPECT_EQ(pitch, -1.0) << c.what;
         else
             EXPECT_NEAR(pitch, c.pitch, 0.2) << c.what;
+    }
+}
+
+// The analyser's band starts under the lowest sung notes and over mains hum.
+TEST(FundamentalEstimator, AQuietVoiceOverMainsHumIsTheVoice)
+{
+    struct Case {
+        const char* what;
+        double hum;  // Hz, a lone line twice as loud as the voice's fundamental
+        double f0;
+        std::vector<double> harmonics;
+        double pitch;
+        bool coarse;  // also with the coarser transform, whose band starts at 75 Hz
+    } cases[] = {
+        {"60 Hz hum under a quiet A-flat 4", 60, 415.3, {0.5, 0.25, 0.15}, 68.0, true},
+        {"50 Hz hum under a quiet E4", 50, 329.6, {0.5, 0.25, 0.15}, 64.0, true},
+        {"a bass's D2 with no hum", 0, 73.4, {0.6, 1.0, 0.8, 0.5, 0.3}, 38.0, false},
+    };
+    for (int FFT : {4096, 8192}) {
+        auto config = pitchlore::AnalyserConfig::make(100, 0, FFT, 16);
+        ASSERT_TRUE(config);
+        for (const auto& c : cases) {
+            if (FFT == 4096 && !c.coarse)
+                continue;
+            auto s = testsignal::harmonicSpectrum(FFT, c.f0, c.harmonics);
+            if (c.hum > 0) {
+                auto hum = testsignal::harmonicSpectrum(FFT, c.hum, {1.0});
+                for (size_t i = 0; i < s.size(); ++i)
+                    s[i] += hum[i];
+            }
+            auto f = FundamentalEstimator(s.data(), s.size(), config->lowestBin, config->highestBin).estimate();
+            ASSERT_GT(f.position, 0) << c.what << " at " << FFT;
+            EXPECT_NEAR(12 * std::log2(f.position / config->referenceBin) + 69, c.pitch, 0.3) << c.what << " at " << FFT;
+        }
     }
 }
 

@@ -14,9 +14,11 @@ namespace {
 // than a singer's vibrato around a held note, narrower than a semitone step
 // sung a little flat.
 constexpr double kStep = 0.7;
-// A level dip of this much (natural log, about 5 dB) on both sides, with
+// A level dip of this much (natural log, about 6 dB) on both sides, with
 // the voice still sounding, is a new attack on the same or another pitch.
-constexpr double kDip = 0.6;
+// Singers swell a held note with the beat by up to about 5 dB; a syllable
+// sung legato on the same pitch is found by its consonant instead.
+constexpr double kDip = 0.7;
 // A breath shorter than this (beats) between two notes is articulation.
 constexpr double kShortGap = 0.3;
 // The widest a settled pitch wanders over the frames it must hold (a wide

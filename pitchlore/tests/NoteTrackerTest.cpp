@@ -233,6 +233,29 @@ TEST(NoteTracker, MainsHumUnderTheRestsIsNoNote)
     }
 }
 
+TEST(NoteTracker, ASwellOnEachBeatKeepsAHeldNoteWhole)
+{
+    // Frame tracks without spectral shapes, so the level alone decides: a
+    // singer who pulses a held E with the beat (5.6 dB each time) sings one
+    // note; a G re-attacked 10 dB down is sung twice.
+    const uint32_t beat = 20;
+    pitchlore::Analyser a;
+    ASSERT_TRUE(a.reset(120, 0, 2048, beat));
+    testsignal::TrackBuilder track(a);
+    const double swell = std::exp(-0.65);
+    const double attack = std::exp(-1.15);
+    track.rest(beat);
+    for (int i = 0; i < 4; ++i)
+        track.note(64, beat - 2).note(64, 2, i < 3 ? swell : 1.0);
+    track.note(67, 2 * beat - 2).note(67, 2, attack).note(67, 2 * beat).rest(beat);
+    ASSERT_TRUE(a.analyseMelody(-1));
+    std::vector<int> pitched;
+    for (uint8_t n : a.outputs().noteNumbers())
+        if (n != 128)
+            pitched.push_back(n);
+    EXPECT_EQ(text(pitched), "64 67 67 ");
+}
+
 TEST(NoteTracker, ASingerAboutHalfASemitoneSharpKeepsTheSteps)
 {
     // C D E F sung 0.35 to 0.55 sharp: deviations on both sides of the half

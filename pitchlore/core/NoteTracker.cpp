@@ -34,9 +34,8 @@ constexpr double kOctaveSlack = 1.5;
 // A note further than this from the melody's centre (semitones) is out of
 // its range: an octave slip or noise.
 constexpr double kOctaveFar = 11;
-// A rise of hiss this large (natural log summed over the bands above
-// 1.6 kHz), with the pitch held, is the consonant of a new syllable: a
-// repeated note sung legato.
+// A rise of hiss this many times a take's typical change, with the pitch
+// held, is the consonant of a new syllable: a repeated note sung legato.
 constexpr double kHiss = 4.5;
 // The most the pitch may move across such a consonant (semitones).
 constexpr double kRepeatHold = 0.7;
@@ -254,7 +253,7 @@ NoteRecords NoteTracker::track(const FrameTracks& tracks) const
         steady[i] = voiced[i] && ((i > 0 && near(i - 1, i)) || (i + 1 < count && near(i, i + 1)));
     voiced = steady;
     // Spectral shapes exist only for frames analysed in this process.
-    const std::vector<double> rise = consonantRise(tracks.shapes(), count);
+    const std::vector<double> rise = consonantRise(tracks.shapes(), count, voiced);
 
     std::vector<Piece> notes;
     for (uint32_t i = 0; i < count;) {

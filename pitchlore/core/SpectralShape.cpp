@@ -14,6 +14,10 @@ constexpr double kLowestBand = 100.0;    // Hz, centre of the first band
 constexpr double kHarmonicTop = 4000.0;  // Hz
 // The first band of a consonant's hiss: 1.6 kHz, above the first formants.
 constexpr int kHissBand = 16;
+// A take's typical change is never taken below this (natural log summed over
+// the hiss bands): a synthetic or very clean voice barely changes at all, and
+// its smallest ripple must not count as a consonant.
+constexpr double kLeastTypical = 1.0;
 
 }  // namespace
 
@@ -71,7 +75,7 @@ FrameShape ShapeMeter::measure(const float* spectrum, double fundamental) const
     return shape;
 }
 
-std::vector<double> consonantRise(const FrameShape* shapes, uint32_t count)
+std::vector<double> consonantRise(const FrameShape* shapes, uint32_t count, const std::vector<bool>& voiced)
 {
     if (shapes == nullptr || count == 0)
         return {};
@@ -87,13 +91,24 @@ std::vector<double> consonantRise(const FrameShape* shapes, uint32_t count)
         for (int b = 0; b < kHiss; ++b)
             hiss[i][static_cast<size_t>(b)] = shapes[i].band[kHissBand + b] - mean;
     }
-    // Each frame's rise depends on its own shape and the one before only: a
-    // statistic over the whole take would let re-recording one bar move the
-    // cuts in every other.
     std::vector<double> rise(count, 0.0);
-    for (uint32_t i = 1; i < count; ++i)
+    std::vector<double> typical;
+    for (uint32_t i = 1; i < count; ++i) {
+        double d = 0;
         for (size_t b = 0; b < kHiss; ++b)
-            rise[i] += std::max(0.0, hiss[i][b] - hiss[i - 1][b]);
+            d += std::max(0.0, hiss[i][b] - hiss[i - 1][b]);
+        rise[i] = d;
+        if (i < voiced.size() && voiced[i])
+            typical.push_back(d);
+    }
+    double scale = kLeastTypical;
+    if (!typical.empty()) {
+        auto mid = typical.begin() + static_cast<std::ptrdiff_t>(typical.size() / 2);
+        std::nth_element(typical.begin(), mid, typical.end());
+        scale = std::max(scale, *mid);
+    }
+    for (double& d : rise)
+        d /= scale;
     return rise;
 }
 

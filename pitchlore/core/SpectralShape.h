@@ -33,7 +33,8 @@ private:
 
 // For each of count frames, how much noise above 1.6 kHz it gains over the
 // frame before relative to the rest of its spectrum (the consonant of a new
-// syllable): natural log summed over the hiss bands. Empty without shapes.
-std::vector<double> consonantRise(const FrameShape* shapes, uint32_t count);
+// syllable), in units of the take's typical change between voiced frames.
+// voiced: count flags. Empty without shapes.
+std::vector<double> consonantRise(const FrameShape* shapes, uint32_t count, const std::vector<bool>& voiced);
 
 }  // namespace pitchlore

@@ -4,7 +4,6 @@
 #include "MelodySegmenter.h"
 #include "NoteTracker.h"
 #include "Quantiser.h"
-#include "SpectralShape.h"
 
 #include "MelodriftPlatform.h"
 
@@ -54,8 +53,7 @@ void Analyser::frame(uint32_t index, const float* spectrum)
         value.pitch = 12.0 * std::log2(f.position / c.referenceBin) + 69.0;
         value.amplitude = f.peak;
     }
-    FrameShape shape = measureShape(spectrum, static_cast<size_t>(c.FFT / 2), c.FFT, f.position);
-    m_tracks.store(index, value, &shape);
+    m_tracks.store(index, value);
 }
 
 void Analyser::storeFrame(uint32_t index, const FrameValue& value)

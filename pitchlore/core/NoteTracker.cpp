@@ -14,8 +14,7 @@ namespace {
 constexpr double kStep = 0.7;
 // A level dip of this much (natural log, about 6 dB) on both sides, with
 // the voice still sounding, is a new attack on the same or another pitch.
-// Singers swell a held note with the beat by up to about 5 dB; a syllable
-// sung legato on the same pitch is found by its consonant instead.
+// Singers swell a held note with the beat by up to about 5 dB.
 constexpr double kDip = 0.7;
 // A breath shorter than this (beats) between two notes is articulation.
 constexpr double kShortGap = 0.3;

@@ -216,13 +216,11 @@ void analyseFrames(pitchlore::Analyser& a, const MonoBuffer& take, const Analysi
         a.frame(i, spectrum.Analyse(take.data(), take.size(), static_cast<long long>((i + 0.5) * hop)).data());
 }
 
-Frames frameTracks(const MonoBuffer& take, const AnalysisSettings& settings, int tempo)
+Frames frameTracks(const pitchlore::Analyser& a, const AnalysisSettings& settings, int tempo)
 {
     Frames f;
     f.fft = settings.fftSize;
     f.hop = 60.0 * 44100 / (tempo * settings.framesPerBeat);
-    pitchlore::Analyser a;
-    analyseFrames(a, take, settings, tempo);
     double silence = a.tracks().loudest() / 128;
     for (uint32_t i = 0; i < a.tracks().count(); ++i)
     {
@@ -252,12 +250,36 @@ std::vector<Note> rawNotes(const MonoBuffer& take, const AnalysisSettings& setti
     return notes;
 }
 
+// The median of the voiced frames within a labelled note, its first and last
+// edge (a share of its length) left out; NAN when none is voiced.
+struct SpanPitch {
+    double median = NAN;
+    int voiced = 0, frames = 0;
+};
+
+SpanPitch spanPitch(const Frames& frames, const Label& l, double edge)
+{
+    SpanPitch p;
+    const double len = l.offset - l.onset;
+    std::vector<double> voiced;
+    for (long i = std::max(0L, std::lround(frames.at(l.onset + len * edge)));
+         i <= std::lround(frames.at(l.offset - len * edge)) && i < static_cast<long>(frames.pitch.size()); ++i) {
+        ++p.frames;
+        if (frames.pitch[static_cast<size_t>(i)] >= 0)
+            voiced.push_back(frames.pitch[static_cast<size_t>(i)]);
+    }
+    p.voiced = static_cast<int>(voiced.size());
+    if (!voiced.empty()) {
+        std::nth_element(voiced.begin(), voiced.begin() + static_cast<long>(voiced.size() / 2), voiced.end());
+        p.median = voiced[voiced.size() / 2];
+    }
+    return p;
+}
+
 // The note onsets of the recogniser's own tracker before the grid: how much
 // the beat grid's rounding (a quarter or half beat) costs the onsets.
-std::vector<Note> ungriddedNotes(const MonoBuffer& take, const AnalysisSettings& settings, int tempo)
+std::vector<Note> ungriddedNotes(const pitchlore::Analyser& a, const AnalysisSettings& settings, int tempo)
 {
-    pitchlore::Analyser a;
-    analyseFrames(a, take, settings, tempo);
     std::vector<Note> notes;
     auto config = pitchlore::AnalyserConfig::make(tempo, 0, settings.fftSize, static_cast<uint32_t>(settings.framesPerBeat));
     if (!config)
@@ -284,15 +306,9 @@ int boundedPitchesRight(const std::vector<Label>& labels, const std::vector<int>
     for (size_t k = 0; k < labels.size(); ++k) {
         const Label& l = labels[k];
         const double len = l.offset - l.onset;
-        std::vector<double> voiced;
-        for (long i = std::max(0L, std::lround(frames.at(l.onset + len / 10)));
-             i <= std::lround(frames.at(l.offset - len / 10)) && i < static_cast<long>(frames.pitch.size()); ++i)
-            if (frames.pitch[static_cast<size_t>(i)] >= 0)
-                voiced.push_back(frames.pitch[static_cast<size_t>(i)]);
-        if (voiced.empty())
+        medians[k] = spanPitch(frames, l, 0.1).median;
+        if (std::isnan(medians[k]))
             continue;
-        std::nth_element(voiced.begin(), voiced.begin() + static_cast<long>(voiced.size() / 2), voiced.end());
-        medians[k] = voiced[voiced.size() / 2];
         const double angle = 2 * M_PI * (medians[k] - std::floor(medians[k]));
         x += std::cos(angle) * len;
         y += std::sin(angle) * len;
@@ -372,23 +388,11 @@ Score score(const std::vector<Label>& labels, const std::vector<Note>& notes, co
     std::vector<double> medians(labels.size(), NAN);
     std::vector<int> voicedFrames(labels.size()), middleFrames(labels.size());
     for (size_t k = 0; k < labels.size(); ++k) {
-        const Label& l = labels[k];
         // The frames of the note's middle half.
-        std::vector<double> voiced;
-        int total = 0;
-        double len = l.offset - l.onset;
-        for (long i = std::max(0L, std::lround(frames.at(l.onset + len / 4)));
-             i <= std::lround(frames.at(l.offset - len / 4)) && i < static_cast<long>(frames.pitch.size()); ++i) {
-            ++total;
-            if (frames.pitch[static_cast<size_t>(i)] >= 0)
-                voiced.push_back(frames.pitch[static_cast<size_t>(i)]);
-        }
-        voicedFrames[k] = static_cast<int>(voiced.size());
-        middleFrames[k] = total;
-        if (!voiced.empty()) {
-            std::nth_element(voiced.begin(), voiced.begin() + static_cast<long>(voiced.size() / 2), voiced.end());
-            medians[k] = voiced[voiced.size() / 2] - l.pitch;
-        }
+        const SpanPitch p = spanPitch(frames, labels[k], 0.25);
+        voicedFrames[k] = p.voiced;
+        middleFrames[k] = p.frames;
+        medians[k] = p.median - labels[k].pitch;
     }
     std::vector<double> diffs;
     for (double d : medians)
@@ -579,7 +583,10 @@ int main(int argc, char** argv)
                 notes.push_back(Note{t, end, pitches[i]});
             t = end;
         }
-        Frames frames = frameTracks(*samples, settings, tempo);
+        // One analysis of the take for its frames and the notes before the grid.
+        pitchlore::Analyser analysed;
+        analyseFrames(analysed, *samples, settings, tempo);
+        Frames frames = frameTracks(analysed, settings, tempo);
         if (perNote) {
             // The same analysis in this process, without the key, for the
             // pitches before rounding (the records match the library's).
@@ -596,7 +603,7 @@ int main(int argc, char** argv)
         if (perNote)
             std::printf("%s\n", take.stem().c_str());
         Score s = score(labels, notes, frames, verbose, perNote);
-        const std::vector<Note> ungridded = ungriddedNotes(*samples, settings, tempo);
+        const std::vector<Note> ungridded = ungriddedNotes(analysed, settings, tempo);
         s.ungriddedOutputs = static_cast<int>(ungridded.size());
         s.ungriddedOnset = bestOnsetMatches(labels, std::vector<int>(labels.size()), ungridded);
         printRow(take.stem().c_str(), tempo, s);

@@ -50,7 +50,7 @@ TEST(AnalyserConfig, DerivesBeatsGridAndBand)
     }
     auto small = AnalyserConfig::make(120, 0, 2048, 20);
     EXPECT_EQ(small->lowestBin, 4u);
-    EXPECT_EQ(small->highestBin, 167u);  // exclusive: the band is 3..166
+    EXPECT_EQ(small->highestBin, 167u);  // exclusive: the band is 4..166
     auto large = AnalyserConfig::make(120, 0, 4096, 20);
     EXPECT_EQ(large->lowestBin, 7u);
     EXPECT_EQ(large->highestBin, 334u);

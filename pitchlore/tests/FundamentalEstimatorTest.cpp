@@ -11,14 +11,17 @@ using pitchlore::FundamentalEstimator;
 
 namespace {
 
+// The pitch the analyser's band gives a spectrum of this transform size; -1
+// when unvoiced.
 double pitchOf(const std::vector<float>& s, int FFT)
 {
-    uint32_t lowest = static_cast<uint32_t>(60 * FFT / 44100) + 1;
-    uint32_t highest = static_cast<uint32_t>(3600 * FFT / 44100);
-    auto f = FundamentalEstimator(s.data(), s.size(), lowest, highest).estimate();
+    auto config = pitchlore::AnalyserConfig::make(100, 0, FFT, 16);
+    if (!config)
+        return -1.0;
+    auto f = FundamentalEstimator(s.data(), s.size(), config->lowestBin, config->highestBin).estimate();
     if (f.position <= 0)
         return -1.0;
-    return 12 * std::log2(f.position / (FFT * 440.0 / 44100)) + 69;
+    return 12 * std::log2(f.position / config->referenceBin) + 69;
 }
 
 TEST(FundamentalEstimator, WindowIsAboutAWholeToneAndNeverBelowTwo)
@@ -114,8 +117,6 @@ TEST(FundamentalEstimator, AQuietVoiceOverMainsHumIsTheVoice)
         {"a bass's D2 with no hum", 0, 73.4, {0.6, 1.0, 0.8, 0.5, 0.3}, 38.0, false},
     };
     for (int FFT : {4096, 8192}) {
-        auto config = pitchlore::AnalyserConfig::make(100, 0, FFT, 16);
-        ASSERT_TRUE(config);
         for (const auto& c : cases) {
             if (FFT == 4096 && !c.coarse)
                 continue;
@@ -125,9 +126,7 @@ TEST(FundamentalEstimator, AQuietVoiceOverMainsHumIsTheVoice)
                 for (size_t i = 0; i < s.size(); ++i)
                     s[i] += hum[i];
             }
-            auto f = FundamentalEstimator(s.data(), s.size(), config->lowestBin, config->highestBin).estimate();
-            ASSERT_GT(f.position, 0) << c.what << " at " << FFT;
-            EXPECT_NEAR(12 * std::log2(f.position / config->referenceBin) + 69, c.pitch, 0.3) << c.what << " at " << FFT;
+            EXPECT_NEAR(pitchOf(s, FFT), c.pitch, 0.3) << c.what << " at " << FFT;
         }
     }
 }

@@ -180,9 +180,9 @@ TEST(NoteTracker, MainsHumUnderTheRestsIsNoNote)
 
 TEST(NoteTracker, ASwellOnEachBeatKeepsAHeldNoteWhole)
 {
-    // Frame tracks without spectral shapes, so the level alone decides: a
-    // singer who pulses a held E with the beat (5.6 dB each time) sings one
-    // note; a G re-attacked 10 dB down is sung twice.
+    // Frame tracks, so the level alone decides: a singer who pulses a held E
+    // with the beat (5.6 dB each time) sings one note; a G re-attacked 10 dB
+    // down is sung twice.
     const uint32_t beat = 20;
     pitchlore::Analyser a;
     ASSERT_TRUE(a.reset(120, 0, 2048, beat));

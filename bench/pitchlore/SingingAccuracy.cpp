@@ -14,9 +14,12 @@
 // 2 measures every other take only, so a change tuned on one half is checked
 // on the other.
 //
-// Two closing lines tell what limits the figures: how many pitches our frames
-// would give right if every note had the labels' boundaries, and the onset F
-// of the recogniser's notes before they are put on the beat grid.
+// Closing lines tell what limits the figures: how many pitches our frames
+// would give right if every note had the labels' boundaries, the onset F of
+// the recogniser's notes before they are put on the beat grid, and the
+// figures within the labels' own precision: most label files give a pitch
+// only to the nearest bin of a transform, and a label then allows every note
+// within half a bin of it.
 //
 // The singers chose their own tempo: the tempo is estimated from the labels
 // (the most common onset distance is a beat) and one global time offset per
@@ -97,9 +100,16 @@ double labelTuning(const std::vector<Label>& labels)
     return x == 0 && y == 0 ? 0 : std::atan2(y, x) / (2 * M_PI);
 }
 
+// A sung note as a range of note numbers: one number, or where the label
+// cannot tell two semitones apart, every number its precision allows.
+struct Sung {
+    int low, high;
+    bool is(int pitch) const { return low <= pitch && pitch <= high; }
+};
+
 // Matches of the optimal alignment (edit distance with substitutions) of the
 // sung and the recognised pitch sequences.
-int alignedMatches(const std::vector<int>& want, const std::vector<int>& got, int& edits)
+int alignedMatches(const std::vector<Sung>& want, const std::vector<int>& got, int& edits)
 {
     const size_t n = want.size(), m = got.size();
     std::vector<std::vector<int>> d(n + 1, std::vector<int>(m + 1));
@@ -109,13 +119,13 @@ int alignedMatches(const std::vector<int>& want, const std::vector<int>& got, in
         d[0][j] = static_cast<int>(j);
     for (size_t i = 1; i <= n; ++i)
         for (size_t j = 1; j <= m; ++j)
-            d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + (want[i - 1] == got[j - 1] ? 0 : 1)});
+            d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + (want[i - 1].is(got[j - 1]) ? 0 : 1)});
     edits = d[n][m];
     int matches = 0;
     size_t i = n, j = m;
     while (i > 0 && j > 0) {
-        if (d[i][j] == d[i - 1][j - 1] + (want[i - 1] == got[j - 1] ? 0 : 1)) {
-            matches += want[i - 1] == got[j - 1];
+        if (d[i][j] == d[i - 1][j - 1] + (want[i - 1].is(got[j - 1]) ? 0 : 1)) {
+            matches += want[i - 1].is(got[j - 1]);
             --i;
             --j;
         } else if (d[i][j] == d[i - 1][j] + 1) {
@@ -128,7 +138,7 @@ int alignedMatches(const std::vector<int>& want, const std::vector<int>& got, in
 }
 
 // One-to-one matching of onsets within the tolerance, in time order.
-int matchOnsets(const std::vector<Label>& labels, const std::vector<int>& want, const std::vector<Note>& notes,
+int matchOnsets(const std::vector<Label>& labels, const std::vector<Sung>& want, const std::vector<Note>& notes,
                 double shift, bool withPitch, std::vector<int>* matchOf = nullptr)
 {
     constexpr double kTolerance = 0.1;
@@ -141,7 +151,7 @@ int matchOnsets(const std::vector<Label>& labels, const std::vector<int>& want, 
         double bestDistance = kTolerance;
         for (size_t i = 0; i < notes.size(); ++i) {
             double distance = std::fabs(notes[i].onset + shift - labels[k].onset);
-            if (!used[i] && distance <= bestDistance && (!withPitch || notes[i].pitch == want[k])) {
+            if (!used[i] && distance <= bestDistance && (!withPitch || want[k].is(notes[i].pitch))) {
                 best = static_cast<int>(i);
                 bestDistance = distance;
             }
@@ -166,6 +176,10 @@ struct Score {
     // right with the labels' own boundaries, and the onset matches and notes
     // of the recogniser before its notes are put on the beat grid.
     int boundedRight = 0, ungriddedOnset = 0, ungriddedOutputs = 0;
+    // The sequence and onset+pitch matches where a label on a transform's bin
+    // allows every note within half a bin of it (the strict figures elsewhere).
+    int resolvedAligned = 0, resolvedOnsetPitch = 0;
+    int binned = 0;  // takes whose labels lie on the bins
 
     void add(const Score& s)
     {
@@ -182,6 +196,9 @@ struct Score {
         boundedRight += s.boundedRight;
         ungriddedOnset += s.ungriddedOnset;
         ungriddedOutputs += s.ungriddedOutputs;
+        resolvedAligned += s.resolvedAligned;
+        resolvedOnsetPitch += s.resolvedOnsetPitch;
+        binned += s.binned;
         for (int k = 0; k < kLossKinds; ++k)
             loss[k] += s.loss[k];
     }
@@ -325,12 +342,100 @@ int boundedPitchesRight(const std::vector<Label>& labels, const std::vector<int>
 }
 
 // Onsets matched within the tolerance after the best global offset.
-int bestOnsetMatches(const std::vector<Label>& labels, const std::vector<int>& want, const std::vector<Note>& notes)
+int bestOnsetMatches(const std::vector<Label>& labels, const std::vector<Sung>& want, const std::vector<Note>& notes)
 {
     int best = 0;
     for (double shift = -1.0; shift <= 1.0001; shift += 0.005)
         best = std::max(best, matchOnsets(labels, want, notes, shift, false));
     return best;
+}
+
+// Most label files give pitches only on the bins of an 8192-point transform
+// at 44.1 kHz (5.38 Hz apart: 0.35 semitone at middle C, 0.7 an octave
+// below), written to two decimals. Such a label stands for any pitch within
+// half a bin of it.
+constexpr double kLabelBinHz = 44100.0 / 8192;
+
+double hertz(double pitch) { return 440 * std::pow(2.0, (pitch - 69) / 12); }
+double pitchOf(double hz) { return 69 + 12 * std::log2(hz / 440); }
+
+bool onFftBins(const std::vector<Label>& labels)
+{
+    size_t on = 0;
+    for (const Label& l : labels) {
+        const double bins = hertz(l.pitch) / kLabelBinHz;
+        const double rounding = (hertz(l.pitch + 0.005) - hertz(l.pitch)) / kLabelBinHz;
+        on += std::fabs(bins - std::round(bins)) <= rounding + 0.002;
+    }
+    return !labels.empty() && on * 10 >= labels.size() * 9;
+}
+
+std::vector<Sung> exactly(const std::vector<int>& want)
+{
+    std::vector<Sung> sung;
+    for (int p : want)
+        sung.push_back(Sung{p, p});
+    return sung;
+}
+
+// The notes a binned label allows after the take's tuning.
+std::vector<Sung> withinBins(const std::vector<Label>& labels, double tuning)
+{
+    std::vector<Sung> sung;
+    for (const Label& l : labels) {
+        const double hz = hertz(l.pitch);
+        sung.push_back(Sung{static_cast<int>(std::lround(pitchOf(std::max(hz - kLabelBinHz / 2, 1.0)) - tuning)),
+                            static_cast<int>(std::lround(pitchOf(hz + kLabelBinHz / 2) - tuning))});
+    }
+    return sung;
+}
+
+struct Matching {
+    int untransposed = 0, aligned = 0, transposed = 0, onsetPitch = 0, onset = 0;
+    double shift = 0;
+    std::vector<int> matchOf;  // the note matched to each sung one, or -1
+};
+
+Matching match(const std::vector<Label>& labels, std::vector<Sung> want, const std::vector<Note>& notes)
+{
+    Matching m;
+    std::vector<int> got;
+    for (const Note& n : notes)
+        got.push_back(n.pitch);
+    // The recordings and their labels disagree on absolute pitch by up to a
+    // semitone and a half on some takes (the labels of man1_twinkle say 46.88
+    // where the waveform's period says 46.3), so, like the time offset, one
+    // global transposition per take is allowed; the untransposed figure is
+    // printed as well.
+    int edits = 0;
+    m.untransposed = alignedMatches(want, got, edits);
+    m.aligned = m.untransposed;
+    for (int t : {-1, 1, -2, 2}) {
+        std::vector<Sung> moved = want;
+        for (Sung& p : moved)
+            p = Sung{p.low + t, p.high + t};
+        const int aligned = alignedMatches(moved, got, edits);
+        if (aligned > m.aligned) {
+            m.aligned = aligned;
+            m.transposed = t;
+        }
+    }
+    for (Sung& p : want)
+        p = Sung{p.low + m.transposed, p.high + m.transposed};
+
+    // One global offset: the one giving most onset+pitch matches, then most
+    // onset matches.
+    int bestKey = -1;
+    for (double shift = -1.0; shift <= 1.0001; shift += 0.005) {
+        int key = matchOnsets(labels, want, notes, shift, true) * 1000 + matchOnsets(labels, want, notes, shift, false);
+        if (key > bestKey) {
+            bestKey = key;
+            m.shift = shift;
+        }
+    }
+    m.onsetPitch = matchOnsets(labels, want, notes, m.shift, true, &m.matchOf);
+    m.onset = matchOnsets(labels, want, notes, m.shift, false);
+    return m;
 }
 
 Score score(const std::vector<Label>& labels, const std::vector<Note>& notes, const Frames& frames, bool verbose,
@@ -346,42 +451,26 @@ Score score(const std::vector<Label>& labels, const std::vector<Note>& notes, co
     for (const Note& n : notes)
         got.push_back(n.pitch);
     s.boundedRight = boundedPitchesRight(labels, want, frames);
-    // The recordings and their labels disagree on absolute pitch by up to a
-    // semitone and a half on some takes (the labels of man1_twinkle say 46.88
-    // where the waveform's period says 46.3), so, like the time offset, one
-    // global transposition per take is allowed; the untransposed figure is
-    // printed as well.
-    int edits = 0;
-    s.untransposed = alignedMatches(want, got, edits);
-    s.aligned = s.untransposed;
-    for (int t : {-1, 1, -2, 2}) {
-        std::vector<int> moved = want;
-        for (int& p : moved)
-            p += t;
-        int m = alignedMatches(moved, got, edits);
-        if (m > s.aligned) {
-            s.aligned = m;
-            s.transposed = t;
-        }
-    }
+    const Matching strict = match(labels, exactly(want), notes);
+    s.untransposed = strict.untransposed;
+    s.aligned = strict.aligned;
+    s.transposed = strict.transposed;
+    s.alignedOf = std::max(s.labels, s.outputs);
     for (int& p : want)
         p += s.transposed;
-    s.alignedOf = std::max(s.labels, s.outputs);
-
-    // One global offset: the one giving most onset+pitch matches, then most
-    // onset matches.
-    double bestShift = 0;
-    int bestKey = -1;
-    for (double shift = -1.0; shift <= 1.0001; shift += 0.005) {
-        int key = matchOnsets(labels, want, notes, shift, true) * 1000 + matchOnsets(labels, want, notes, shift, false);
-        if (key > bestKey) {
-            bestKey = key;
-            bestShift = shift;
-        }
+    const double bestShift = strict.shift;
+    const std::vector<int>& matchOf = strict.matchOf;
+    s.onsetPitch = strict.onsetPitch;
+    s.onset = strict.onset;
+    if (onFftBins(labels)) {
+        const Matching resolved = match(labels, withinBins(labels, tuning), notes);
+        s.resolvedAligned = resolved.aligned;
+        s.resolvedOnsetPitch = resolved.onsetPitch;
+        s.binned = 1;
+    } else {
+        s.resolvedAligned = s.aligned;
+        s.resolvedOnsetPitch = s.onsetPitch;
     }
-    std::vector<int> matchOf;
-    s.onsetPitch = matchOnsets(labels, want, notes, bestShift, true, &matchOf);
-    s.onset = matchOnsets(labels, want, notes, bestShift, false);
 
     // The frames' pitch against the labels' after the take's median
     // difference (the absolute disagreement above) is taken out.
@@ -497,9 +586,11 @@ Score score(const std::vector<Label>& labels, const std::vector<Note>& notes, co
 
 void printRow(const char* name, int tempo, const Score& s)
 {
-    std::printf("%-16s %5d %4d/%-4d %+3d %5.3f %5.3f %5.3f %5.3f %6.3f |", name, tempo, s.outputs, s.labels,
+    const double binSequence = s.alignedOf ? double(s.resolvedAligned) / s.alignedOf : 0;
+    const double binOnsetPitch = s.labels + s.outputs ? 2.0 * s.resolvedOnsetPitch / (s.labels + s.outputs) : 0;
+    std::printf("%-16s %5d %4d/%-4d %+3d %5.3f %5.3f %5.3f %5.3f %6.3f %5.3f %5.3f |", name, tempo, s.outputs, s.labels,
                 s.transposed, s.alignedOf ? double(s.untransposed) / s.alignedOf : 0, s.sequence(), s.fOnsetPitch(),
-                s.fOnset(), s.labels ? double(s.framesRight) / s.labels : 0);
+                s.fOnset(), s.labels ? double(s.framesRight) / s.labels : 0, binSequence, binOnsetPitch);
     for (int k = 1; k < kLossKinds; ++k)
         std::printf(" %*d", static_cast<int>(std::string(kLossNames[k]).size()), s.loss[k]);
     std::printf("\n");
@@ -549,8 +640,8 @@ int main(int argc, char** argv)
         std::printf("no takes in %s: nothing measured\n", folder.c_str());
         return 0;
     }
-    std::printf("%-16s %5s %9s %3s %5s %5s %5s %5s %6s | unvoiced wrong-semitone merged split wrong-onset\n",
-                "take", "tempo", "notes/sung", "tr", "seq0", "seq", "F-o+p", "F-on", "frames");
+    std::printf("%-16s %5s %9s %3s %5s %5s %5s %5s %6s %5s %5s | unvoiced wrong-semitone merged split wrong-onset\n",
+                "take", "tempo", "notes/sung", "tr", "seq0", "seq", "F-o+p", "F-on", "frames", "b-seq", "b-o+p");
     Score total;
     double audioSeconds = 0, recogniseSeconds = 0;
     for (const fs::path& take : takes) {
@@ -605,14 +696,15 @@ int main(int argc, char** argv)
         Score s = score(labels, notes, frames, verbose, perNote);
         const std::vector<Note> ungridded = ungriddedNotes(analysed, settings, tempo);
         s.ungriddedOutputs = static_cast<int>(ungridded.size());
-        s.ungriddedOnset = bestOnsetMatches(labels, std::vector<int>(labels.size()), ungridded);
+        s.ungriddedOnset = bestOnsetMatches(labels, exactly(std::vector<int>(labels.size())), ungridded);
         printRow(take.stem().c_str(), tempo, s);
         total.add(s);
     }
-    std::printf("%s\n", std::string(100, '-').c_str());
+    std::printf("%s\n", std::string(112, '-').c_str());
     printRow("ALL", 0, total);
     std::printf("columns: tr the transposition allowed, seq0 the aligned pitch sequence without it, seq with it;\n"
                 "frames: a note's median frame pitch within half a semitone of the label (take bias removed);\n"
+                "b-seq, b-o+p: seq and F-o+p within the labels' precision (below);\n"
                 "the last five count sung notes missed, by cause\n");
     std::printf("aligned pitch-sequence accuracy %.3f, onset+pitch F %.3f, onset F %.3f, notes %d for %d sung (%+.1f%%), %d takes transposed\n",
                 total.sequence(), total.fOnsetPitch(), total.fOnset(), total.outputs, total.labels,
@@ -623,6 +715,10 @@ int main(int argc, char** argv)
                 "before the beat grid the onset F is %.3f (%d notes)\n",
                 total.labels ? double(total.boundedRight) / total.labels : 0, total.fUngriddedOnset(),
                 total.ungriddedOutputs);
+    std::printf("within the labels' precision (%d takes labelled on a transform's bins, a note right within half a\n"
+                "bin of its label): aligned pitch-sequence accuracy %.3f, onset+pitch F %.3f\n",
+                total.binned, total.alignedOf ? double(total.resolvedAligned) / total.alignedOf : 0,
+                total.labels + total.outputs ? 2.0 * total.resolvedOnsetPitch / (total.labels + total.outputs) : 0);
     std::printf("recognition %.2f s for %.1f s of takes (%.0fx real time)\n", recogniseSeconds, audioSeconds,
                 recogniseSeconds > 0 ? audioSeconds / recogniseSeconds : 0);
     return 0;

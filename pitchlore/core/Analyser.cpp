@@ -4,6 +4,7 @@
 #include "MelodySegmenter.h"
 #include "NoteTracker.h"
 #include "Quantiser.h"
+#include "SpectralShape.h"
 
 #include "MelodriftPlatform.h"
 
@@ -53,7 +54,8 @@ void Analyser::frame(uint32_t index, const float* spectrum)
         value.pitch = 12.0 * std::log2(f.position / c.referenceBin) + 69.0;
         value.amplitude = f.peak;
     }
-    m_tracks.store(index, value);
+    FrameShape shape = measureShape(spectrum, static_cast<size_t>(c.FFT / 2), c.FFT, f.position);
+    m_tracks.store(index, value, &shape);
 }
 
 void Analyser::storeFrame(uint32_t index, const FrameValue& value)

@@ -19,6 +19,8 @@ void FrameTracks::clear()
     m_amplitude = {};
     m_pitch = {};
     m_frequency = {};
+    m_shapes = {};
+    m_hasShapes = true;
     m_count = 0;
     m_beats = 0;
     m_blocks = 0;
@@ -33,12 +35,16 @@ bool FrameTracks::grow(uint32_t blocks)
         std::vector<double> amplitude(frames, 0.0);
         std::vector<double> pitch(frames, -1.0);
         std::vector<double> frequency(frames, 0.0);
+        std::vector<FrameShape> shapes(m_hasShapes ? frames : 0);
         std::copy(m_amplitude.begin(), m_amplitude.begin() + m_count, amplitude.begin());
         std::copy(m_pitch.begin(), m_pitch.begin() + m_count, pitch.begin());
         std::copy(m_frequency.begin(), m_frequency.begin() + m_count, frequency.begin());
+        if (m_hasShapes)
+            std::copy(m_shapes.begin(), m_shapes.begin() + m_count, shapes.begin());
         m_amplitude.swap(amplitude);
         m_pitch.swap(pitch);
         m_frequency.swap(frequency);
+        m_shapes.swap(shapes);
     } catch (const std::bad_alloc&) {
         MDP_DebugOutput("realloc error errno=%d.\n", ENOMEM);
         return false;
@@ -47,7 +53,7 @@ bool FrameTracks::grow(uint32_t blocks)
     return true;
 }
 
-bool FrameTracks::store(uint32_t index, const FrameValue& value)
+bool FrameTracks::store(uint32_t index, const FrameValue& value, const FrameShape* shape)
 {
     bool append = index >= m_count;
     if (append)
@@ -61,6 +67,12 @@ bool FrameTracks::store(uint32_t index, const FrameValue& value)
     m_amplitude[index] = value.amplitude;
     m_pitch[index] = value.pitch;
     m_frequency[index] = value.frequency;
+    if (shape == nullptr) {
+        m_hasShapes = false;
+        m_shapes = {};
+    } else if (m_hasShapes) {
+        m_shapes[index] = *shape;
+    }
     if (value.pitch >= 0 && value.amplitude > m_loudest)
         m_loudest = value.amplitude;
     if (append) {
@@ -79,14 +91,19 @@ bool FrameTracks::keepWindow(uint32_t start, uint32_t span)
         std::vector<double> amplitude(frames, 0.0);
         std::vector<double> pitch(frames, -1.0);
         std::vector<double> frequency(frames, 0.0);
+        // Frames beyond the old end are unvoiced: their shape is never read.
+        std::vector<FrameShape> shapes(m_hasShapes ? frames : 0);
         for (uint32_t i = 0; i < span && start + i < m_count; ++i) {
             amplitude[i] = m_amplitude[start + i];
             pitch[i] = m_pitch[start + i];
             frequency[i] = m_frequency[start + i];
+            if (m_hasShapes)
+                shapes[i] = m_shapes[start + i];
         }
         m_amplitude.swap(amplitude);
         m_pitch.swap(pitch);
         m_frequency.swap(frequency);
+        m_shapes.swap(shapes);
     } catch (const std::bad_alloc&) {
         MDP_DebugOutput("realloc error errno=%d.\n", ENOMEM);
         return false;
@@ -120,6 +137,8 @@ bool FrameTracks::assign(std::vector<double> amplitude, std::vector<double> freq
     m_amplitude = std::move(amplitude);
     m_frequency = std::move(frequency);
     m_pitch = std::move(pitch);
+    m_shapes = {};
+    m_hasShapes = false;
     m_count = count;
     m_beats = beats;
     m_blocks = blocks;

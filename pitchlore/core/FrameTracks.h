@@ -13,6 +13,17 @@ struct FrameValue {
     double frequency = 0;
 };
 
+// The shape of a frame's spectrum over the voice band: log energies in bands
+// a quarter of an octave apart from 100 Hz up, and the share of the energy
+// below 4 kHz that sits on the fundamental's harmonics. A new syllable on the
+// same pitch changes the shape while the level hardly moves. Kept in memory
+// only: tracks read from a file have none.
+struct FrameShape {
+    static constexpr int kBands = 24;
+    float band[kBands] = {};
+    float harmonicity = 0;
+};
+
 class FrameTracks {
 public:
     // framesPerBeat and framesPerBlock come from the configuration.
@@ -21,7 +32,9 @@ public:
 
     // Appends (index >= count) or overwrites a frame. Returns false, leaving
     // the tracks as they were, when they cannot grow.
-    bool store(uint32_t index, const FrameValue& value);
+    // shape may be null (tracks built from estimated values): from then on
+    // the tracks have no shapes.
+    bool store(uint32_t index, const FrameValue& value, const FrameShape* shape = nullptr);
 
     // Replaces the tracks with frames [start, start + span); frames beyond the
     // old end are unvoiced. Returns false when out of memory (unchanged).
@@ -42,6 +55,9 @@ public:
     const double* amplitude() const { return m_amplitude.data(); }
     const double* frequency() const { return m_frequency.data(); }
     const double* pitch() const { return m_pitch.data(); }
+    // Shapes of the first count() frames, or null when some frame has none
+    // (tracks read from a file never do: shapes are not stored).
+    const FrameShape* shapes() const { return m_hasShapes && m_count > 0 ? m_shapes.data() : nullptr; }
     // Melody analysis repairs pitches in place.
     double* pitch() { return m_pitch.data(); }
 
@@ -51,6 +67,8 @@ private:
     std::vector<double> m_amplitude;
     std::vector<double> m_pitch;
     std::vector<double> m_frequency;
+    std::vector<FrameShape> m_shapes;
+    bool m_hasShapes = true;
     uint32_t m_framesPerBeat = 1;
     uint32_t m_framesPerBlock = 1;
     uint32_t m_count = 0;

@@ -1,5 +1,7 @@
 #include "NoteTracker.h"
 
+#include "SpectralShape.h"
+
 #include <algorithm>
 #include <cmath>
 #include <vector>
@@ -31,6 +33,11 @@ constexpr double kOctaveSlack = 1.5;
 // A note further than this from the melody's centre (semitones) is out of
 // its range: an octave slip or noise.
 constexpr double kOctaveFar = 11;
+// A rise of hiss this many times a take's typical change, with the pitch
+// held, is the consonant of a new syllable: a repeated note sung legato.
+constexpr double kHiss = 4.5;
+// The most the pitch may move across such a consonant (semitones).
+constexpr double kRepeatHold = 0.7;
 // The faint start and end of a voiced stretch (breath, the window reaching
 // into the note) below this level under its loudest frame (20 dB) are rest.
 constexpr double kFaint = 2.3;
@@ -61,8 +68,62 @@ double NoteTracker::stablePitch(const double* pitch, uint32_t start, uint32_t en
     return median(std::vector<double>(pitch + from, pitch + std::max(to, from + 1)));
 }
 
-void NoteTracker::cutRun(const double* pitch, const double* level, uint32_t start, uint32_t end,
-                         std::vector<Piece>& notes) const
+void NoteTracker::addConsonantCuts(const double* rise, const FrameShape* shapes, const std::vector<double>& smooth,
+                                   uint32_t start, uint32_t end, uint32_t minFrames, std::vector<uint32_t>& cuts) const
+{
+    // The pitch is compared, and the voice's harmonicity looked at, over
+    // three quarters of a beat on either side.
+    const uint32_t side = std::max<uint32_t>(3, (3 * m_config.FPB + 2) / 4);
+    auto heldPitch = [&](uint32_t from, uint32_t to) {
+        return median(std::vector<double>(smooth.begin() + (from - start), smooth.begin() + (to - start)));
+    };
+    std::vector<uint32_t> added;
+    size_t next = 0;
+    for (uint32_t j = start + minFrames; j + minFrames <= end; ++j) {
+        if (rise[j] < kHiss)
+            continue;
+        bool peak = true;
+        for (uint32_t k = std::max(start, j >= 2 ? j - 2 : 0); k < std::min(end, j + 3) && peak; ++k)
+            peak = k == j || rise[k] <= rise[j];
+        if (!peak)
+            continue;
+        // The pitch holds across it: a repeated note (a new pitch is cut by
+        // its step).
+        const uint32_t from = j > start + side ? j - side : start;
+        const uint32_t to = std::min(end, j + side);
+        if (std::fabs(heldPitch(j, to) - heldPitch(from, j)) > kRepeatHold)
+            continue;
+        // A consonant is noise: the voice is no more harmonic there than
+        // around it (a harmonic swept across a band by the vibrato is).
+        const uint32_t lo = j >= start + 2 ? j - 2 : start;
+        const uint32_t hi = std::min(end - 1, j + 1);
+        double least = 1.0;
+        std::vector<double> around;
+        for (uint32_t k = from; k < to; ++k) {
+            if (k >= lo && k <= hi)
+                least = std::min(least, static_cast<double>(shapes[k].harmonicity));
+            else
+                around.push_back(shapes[k].harmonicity);
+        }
+        if (around.empty() || least > median(around))
+            continue;
+        // The hiss peaks on the frame after the syllable's start.
+        const uint32_t at = j - 1;
+        while (next < cuts.size() && cuts[next] < at)
+            ++next;
+        uint32_t before = next > 0 ? cuts[next - 1] : start;
+        if (!added.empty())
+            before = std::max(before, added.back());
+        const uint32_t after = next < cuts.size() ? cuts[next] : end;
+        if (at - before >= minFrames && after - at >= minFrames)
+            added.push_back(at);
+    }
+    cuts.insert(cuts.end(), added.begin(), added.end());
+    std::sort(cuts.begin(), cuts.end());
+}
+
+void NoteTracker::cutRun(const double* pitch, const double* level, const double* rise, const FrameShape* shapes,
+                         uint32_t start, uint32_t end, std::vector<Piece>& notes) const
 {
     // Lengths in beats, whatever the frame rate: the shortest note lasts 3/8
     // of a beat, a new pitch holds and a level dip is looked for over half a
@@ -90,6 +151,8 @@ void NoteTracker::cutRun(const double* pitch, const double* level, uint32_t star
         if (before - level[j] > kDip && after - level[j] > kDip && j - cuts.back() >= minFrames)
             cuts.push_back(j);
     }
+    if (rise != nullptr && shapes != nullptr)
+        addConsonantCuts(rise, shapes, smooth, start, end, minFrames, cuts);
     cuts.push_back(end);
 
     // Within each attack, pitch steps that hold for a few frames, measured
@@ -188,6 +251,8 @@ NoteRecords NoteTracker::track(const FrameTracks& tracks) const
     for (uint32_t i = 0; i < count; ++i)
         steady[i] = voiced[i] && ((i > 0 && near(i - 1, i)) || (i + 1 < count && near(i, i + 1)));
     voiced = steady;
+    // Spectral shapes exist only for frames analysed in this process.
+    const std::vector<double> rise = consonantRise(tracks.shapes(), count, voiced);
 
     std::vector<Piece> notes;
     for (uint32_t i = 0; i < count;) {
@@ -221,7 +286,8 @@ NoteRecords NoteTracker::track(const FrameTracks& tracks) const
                 else if (std::fabs(pitch[k] - local + 12) < kOctaveSlack)
                     pitch[k] += 12;
             }
-            cutRun(pitch.data(), level.data(), first, last, notes);
+            cutRun(pitch.data(), level.data(), rise.empty() ? nullptr : rise.data(), tracks.shapes(), first, last,
+                   notes);
         }
         i = end;
     }

@@ -1,6 +1,7 @@
 // Notes of a whole sung take from its frame tracks, for real voices: a voiced
-// stretch is cut where the pitch settles on a new note or where the level dips
-// and rises again (a repeated note of one pitch), each note takes the pitch of
+// stretch is cut where the pitch settles on a new note, where the level dips
+// and rises again or where the hiss of a consonant rises while the pitch holds
+// (a repeated note of one pitch), each note takes the pitch of
 // its stable middle (not its scoop or its release), and an octave is decided
 // over a whole note. Produces the same note records as the steady-segment
 // method, ready for quantisation.
@@ -30,8 +31,14 @@ private:
         bool wholeAttack = false;
     };
 
-    void cutRun(const double* pitch, const double* level, uint32_t start, uint32_t end,
-                std::vector<Piece>& notes) const;
+    // rise: consonantRise of the take and shapes its frames' shapes, both
+    // null when the tracks have no shapes.
+    void cutRun(const double* pitch, const double* level, const double* rise, const FrameShape* shapes,
+                uint32_t start, uint32_t end, std::vector<Piece>& notes) const;
+    // Adds to the sorted level-dip cuts of [start, end) the consonants of
+    // repeated notes, keeping every piece at least minFrames long.
+    void addConsonantCuts(const double* rise, const FrameShape* shapes, const std::vector<double>& smooth,
+                          uint32_t start, uint32_t end, uint32_t minFrames, std::vector<uint32_t>& cuts) const;
     static double stablePitch(const double* pitch, uint32_t start, uint32_t end);
 
     const AnalyserConfig& m_config;

@@ -1,0 +1,100 @@
+#include "SpectralShape.h"
+
+#include "AnalyserConfig.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+
+namespace pitchlore {
+
+namespace {
+
+constexpr double kLowestBand = 100.0;    // Hz, centre of the first band
+constexpr double kHarmonicTop = 4000.0;  // Hz
+// The first band of a consonant's hiss: 1.6 kHz, above the first formants.
+constexpr int kHissBand = 16;
+// A take's typical change is never taken below this (natural log summed over
+// the hiss bands): a synthetic or very clean voice barely changes at all, and
+// its smallest ripple must not count as a consonant.
+constexpr double kLeastTypical = 1.0;
+
+}  // namespace
+
+FrameShape measureShape(const float* spectrum, size_t bins, int32_t fft, double fundamental)
+{
+    FrameShape shape;
+    if (spectrum == nullptr || fft <= 0 || bins == 0)
+        return shape;
+    const double binHz = kSampleRate / fft;
+    auto binOf = [&](double hz) { return std::min(bins, static_cast<size_t>(hz / binHz + 0.5)); };
+    auto power = [&](size_t k) { return static_cast<double>(spectrum[k]) * spectrum[k]; };
+    // Triangular bands overlapping by half: a harmonic gliding with the
+    // vibrato moves its energy smoothly from one band to the next.
+    for (int b = 0; b < FrameShape::kBands; ++b) {
+        const double low = kLowestBand * std::exp2((b - 1) / 4.0);
+        const double centre = kLowestBand * std::exp2(b / 4.0);
+        const double high = kLowestBand * std::exp2((b + 1) / 4.0);
+        double energy = 0;
+        for (size_t k = binOf(low), to = std::min(bins, binOf(high) + 1); k < to; ++k) {
+            const double hz = static_cast<double>(k) * binHz;
+            const double w = hz < centre ? (hz - low) / (centre - low) : (high - hz) / (high - centre);
+            if (w > 0)
+                energy += w * power(k);
+        }
+        shape.band[b] = static_cast<float>(std::log(energy + 1e-12));
+    }
+    if (fundamental > 0) {
+        const size_t top = binOf(kHarmonicTop);
+        double total = 0, harmonic = 0;
+        for (size_t k = binOf(kLowestBand / 2); k < top; ++k)
+            total += power(k);
+        const double reach = std::max(2.0, fundamental * 0.03);
+        for (double h = fundamental; h + reach < static_cast<double>(top); h += fundamental) {
+            const size_t to = std::min(bins - 1, static_cast<size_t>(h + reach));
+            for (size_t k = static_cast<size_t>(std::max(0.0, h - reach)); k <= to; ++k)
+                harmonic += power(k);
+        }
+        shape.harmonicity = total > 0 ? static_cast<float>(std::min(1.0, harmonic / total)) : 0.0f;
+    }
+    return shape;
+}
+
+std::vector<double> consonantRise(const FrameShape* shapes, uint32_t count, const std::vector<bool>& voiced)
+{
+    if (shapes == nullptr || count == 0)
+        return {};
+    // The hiss bands less the mean of all bands: a change of level alone is
+    // no change of shape.
+    constexpr int kHiss = FrameShape::kBands - kHissBand;
+    std::vector<std::array<double, kHiss>> hiss(count);
+    for (uint32_t i = 0; i < count; ++i) {
+        double mean = 0;
+        for (float v : shapes[i].band)
+            mean += v;
+        mean /= FrameShape::kBands;
+        for (int b = 0; b < kHiss; ++b)
+            hiss[i][static_cast<size_t>(b)] = shapes[i].band[kHissBand + b] - mean;
+    }
+    std::vector<double> rise(count, 0.0);
+    std::vector<double> typical;
+    for (uint32_t i = 1; i < count; ++i) {
+        double d = 0;
+        for (size_t b = 0; b < kHiss; ++b)
+            d += std::max(0.0, hiss[i][b] - hiss[i - 1][b]);
+        rise[i] = d;
+        if (i < voiced.size() && voiced[i])
+            typical.push_back(d);
+    }
+    double scale = kLeastTypical;
+    if (!typical.empty()) {
+        auto mid = typical.begin() + static_cast<std::ptrdiff_t>(typical.size() / 2);
+        std::nth_element(typical.begin(), mid, typical.end());
+        scale = std::max(scale, *mid);
+    }
+    for (double& d : rise)
+        d /= scale;
+    return rise;
+}
+
+}  // namespace pitchlore

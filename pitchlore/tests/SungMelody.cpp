@@ -56,6 +56,8 @@ std::vector<float> sing(const std::vector<SungNote>& melody, int tempo, const Vo
     const double beat = 60.0 / tempo;
     std::mt19937 random(voice.seed);
     std::uniform_real_distribution<double> noise(-1.0, 1.0);
+    std::mt19937 hissRandom(voice.seed + 1);
+    double lastWhite = 0;
     std::vector<float> out;
     double phase = 0;
     double t = 0;
@@ -72,6 +74,14 @@ std::vector<float> sing(const std::vector<SungNote>& melody, int tempo, const Vo
         double f0 = n.midi < 0 ? 0 : 440.0 * std::pow(2.0, (n.midi + voice.detune - 69) / 12);
         for (size_t i = 0; i < count; ++i, t += 1 / rate) {
             double v = voice.noise * noise(random);
+            const bool hissing = i < voiced && static_cast<double>(i) < voice.consonant * rate;
+            if (hissing) {
+                // Differenced white noise: most of its energy high up, as
+                // in a consonant.
+                double white = noise(hissRandom);
+                v += voice.hissLevel * (white - lastWhite) / 2;
+                lastWhite = white;
+            }
             if (i < voiced) {
                 double vib = voice.vibratoDepth * std::sin(2 * std::numbers::pi * voice.vibratoRate * t);
                 double into = static_cast<double>(i) / rate;
@@ -79,6 +89,8 @@ std::vector<float> sing(const std::vector<SungNote>& melody, int tempo, const Vo
                 double drift = total > 0 ? voice.drift * t / total : 0.0;
                 phase += 2 * std::numbers::pi * f0 * std::pow(2.0, (vib + scoop + drift) / 12) / rate;
                 double env = std::min({1.0, static_cast<double>(i) / (0.01 * rate), static_cast<double>(voiced - i) / (0.01 * rate)});
+                if (hissing)
+                    env *= 0.75;
                 for (size_t h = 1; h <= levels.size(); ++h)
                     v += env * 0.3 * levels[h - 1] * std::sin(static_cast<double>(h) * phase);
             }

@@ -46,6 +46,10 @@ struct Voice {
     double drift = 0;          // semitones the tuning wanders by the end of the take
     double scoop = 0;          // semitones below the note that each note starts
     double scoopTime = 0.12;   // seconds the scoop takes to reach the note
+    // A new syllable on each note: this many seconds of hiss (a consonant)
+    // at hissLevel open the note while the vowel sounds on, 2.5 dB down.
+    double consonant = 0;
+    double hissLevel = 0.1;
     // Level of harmonic h is harmonics[h-1] (the default: 1/h up to the 8th).
     std::vector<double> harmonics;
 };

@@ -4,7 +4,6 @@
 #include "MelodySegmenter.h"
 #include "NoteTracker.h"
 #include "Quantiser.h"
-#include "SpectralShape.h"
 
 #include "MelodriftPlatform.h"
 
@@ -32,6 +31,7 @@ bool Analyser::reset(int32_t tempo, int32_t TS, int32_t FFT, uint32_t FPB)
     m_tracks.clear();
     clearMelody();
     m_config = AnalyserConfig::make(tempo, TS, FFT, FPB);
+    m_shapeMeter.reset();
     if (!m_config)
         return false;
     const AnalyserConfig& c = *m_config;
@@ -54,7 +54,9 @@ void Analyser::frame(uint32_t index, const float* spectrum)
         value.pitch = 12.0 * std::log2(f.position / c.referenceBin) + 69.0;
         value.amplitude = f.peak;
     }
-    FrameShape shape = measureShape(spectrum, static_cast<size_t>(c.FFT / 2), c.FFT, f.position);
+    if (!m_shapeMeter)
+        m_shapeMeter.emplace(c.FFT, static_cast<size_t>(c.FFT / 2));
+    FrameShape shape = m_shapeMeter->measure(spectrum, f.position);
     m_tracks.store(index, value, &shape);
 }
 

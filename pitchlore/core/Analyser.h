@@ -6,6 +6,7 @@
 #include "FrameTracks.h"
 #include "MelodyOutputs.h"
 #include "NoteRecord.h"
+#include "SpectralShape.h"
 
 #include <cstdint>
 #include <optional>
@@ -74,6 +75,9 @@ private:
     KeyAnalysisFn m_keyAnalysis;
     Method m_method = Method::Notes;
     std::optional<AnalyserConfig> m_config;
+    // Made on the first frame after a reset: a take that never delivers a
+    // spectrum never pays for it.
+    std::optional<ShapeMeter> m_shapeMeter;
     FrameTracks m_tracks;
     NoteRecords m_notes;
     MelodyOutputs m_outputs;

@@ -21,37 +21,52 @@ constexpr double kLeastTypical = 1.0;
 
 }  // namespace
 
-FrameShape measureShape(const float* spectrum, size_t bins, int32_t fft, double fundamental)
+ShapeMeter::ShapeMeter(int32_t fft, size_t bins)
+    : m_binHz(fft > 0 ? kSampleRate / fft : 0.0)
+    , m_bins(fft > 0 ? bins : 0)
 {
-    FrameShape shape;
-    if (spectrum == nullptr || fft <= 0 || bins == 0)
-        return shape;
-    const double binHz = kSampleRate / fft;
-    auto binOf = [&](double hz) { return std::min(bins, static_cast<size_t>(hz / binHz + 0.5)); };
-    auto power = [&](size_t k) { return static_cast<double>(spectrum[k]) * spectrum[k]; };
+    if (m_bins == 0)
+        return;
+    auto binOf = [&](double hz) { return std::min(m_bins, static_cast<size_t>(hz / m_binHz + 0.5)); };
     // Triangular bands overlapping by half: a harmonic gliding with the
     // vibrato moves its energy smoothly from one band to the next.
+    m_bands.resize(FrameShape::kBands);
     for (int b = 0; b < FrameShape::kBands; ++b) {
         const double low = kLowestBand * std::exp2((b - 1) / 4.0);
         const double centre = kLowestBand * std::exp2(b / 4.0);
         const double high = kLowestBand * std::exp2((b + 1) / 4.0);
-        double energy = 0;
-        for (size_t k = binOf(low), to = std::min(bins, binOf(high) + 1); k < to; ++k) {
-            const double hz = static_cast<double>(k) * binHz;
+        Band& band = m_bands[static_cast<size_t>(b)];
+        band.from = binOf(low);
+        for (size_t k = band.from, to = std::min(m_bins, binOf(high) + 1); k < to; ++k) {
+            const double hz = static_cast<double>(k) * m_binHz;
             const double w = hz < centre ? (hz - low) / (centre - low) : (high - hz) / (high - centre);
-            if (w > 0)
-                energy += w * power(k);
+            band.weights.push_back(std::max(0.0, w));
         }
+    }
+}
+
+FrameShape ShapeMeter::measure(const float* spectrum, double fundamental) const
+{
+    FrameShape shape;
+    if (spectrum == nullptr || m_bins == 0)
+        return shape;
+    auto power = [&](size_t k) { return static_cast<double>(spectrum[k]) * spectrum[k]; };
+    for (int b = 0; b < FrameShape::kBands; ++b) {
+        const Band& band = m_bands[static_cast<size_t>(b)];
+        double energy = 0;
+        for (size_t i = 0; i < band.weights.size(); ++i)
+            energy += band.weights[i] * power(band.from + i);
         shape.band[b] = static_cast<float>(std::log(energy + 1e-12));
     }
     if (fundamental > 0) {
+        auto binOf = [&](double hz) { return std::min(m_bins, static_cast<size_t>(hz / m_binHz + 0.5)); };
         const size_t top = binOf(kHarmonicTop);
         double total = 0, harmonic = 0;
         for (size_t k = binOf(kLowestBand / 2); k < top; ++k)
             total += power(k);
         const double reach = std::max(2.0, fundamental * 0.03);
         for (double h = fundamental; h + reach < static_cast<double>(top); h += fundamental) {
-            const size_t to = std::min(bins - 1, static_cast<size_t>(h + reach));
+            const size_t to = std::min(m_bins - 1, static_cast<size_t>(h + reach));
             for (size_t k = static_cast<size_t>(std::max(0.0, h - reach)); k <= to; ++k)
                 harmonic += power(k);
         }

@@ -10,10 +10,26 @@
 
 namespace pitchlore {
 
-// spectrum: bins magnitudes of an FFT of size fft; fundamental: the frame's
-// fractional fundamental bin, 0 when unvoiced. Nothing outside [0, bins) is
-// ever read.
-FrameShape measureShape(const float* spectrum, size_t bins, int32_t fft, double fundamental);
+// Measures frames' shapes for one transform size; the band weights are worked
+// out once.
+class ShapeMeter {
+public:
+    // bins: the magnitudes each spectrum holds (FFT/2).
+    ShapeMeter(int32_t fft, size_t bins);
+
+    // fundamental: the frame's fractional fundamental bin, 0 when unvoiced.
+    // Nothing outside [0, bins) is ever read.
+    FrameShape measure(const float* spectrum, double fundamental) const;
+
+private:
+    struct Band {
+        size_t from = 0;
+        std::vector<double> weights;  // of bins from, from + 1, ...
+    };
+    double m_binHz = 0;
+    size_t m_bins = 0;
+    std::vector<Band> m_bands;
+};
 
 // For each of count frames, how much noise above 1.6 kHz it gains over the
 // frame before relative to the rest of its spectrum (the consonant of a new

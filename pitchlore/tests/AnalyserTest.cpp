@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -115,6 +116,37 @@ TEST(Analyser, TracksGrowInBlocksOfEightBarsAndKeepTheirFrames)
         EXPECT_EQ(t.amplitude()[i], 1.0 + i);
     }
     EXPECT_EQ(t.loudest(), 1000.0);
+}
+
+TEST(Analyser, SpectralShapesAreKeptOnlyWhileEveryFrameHasOne)
+{
+    // Spectra of exactly FFT/2 values at every transform size (the sanitiser
+    // build catches a band or harmonic read past them).
+    for (int32_t fft : {16, 256, 2048, 4410, 8192}) {
+        Analyser a;
+        ASSERT_TRUE(a.reset(120, 0, fft, 4));
+        const double binHz = 44100.0 / fft;
+        std::vector<float> voiced = testsignal::harmonicSpectrum(fft, std::max(440.0, 4 * binHz), {1, 0.5, 0.3});
+        voiced.resize(static_cast<size_t>(fft / 2));
+        std::vector<float> hiss(static_cast<size_t>(fft / 2), 0.01f);
+        a.frame(0, voiced.data());
+        a.frame(1, hiss.data());
+        ASSERT_NE(a.tracks().shapes(), nullptr) << fft;
+        if (fft >= 2048) {
+            // The harmonic frame's energy sits on its harmonics; flat noise
+            // has none there and no fundamental to measure it by.
+            EXPECT_GT(a.tracks().shapes()[0].harmonicity, 0.8f) << fft;
+            EXPECT_EQ(a.tracks().shapes()[1].harmonicity, 0.0f) << fft;
+            EXPECT_GT(a.tracks().shapes()[1].band[20], a.tracks().shapes()[0].band[20]) << fft;
+        }
+        // A frame stored without a spectrum leaves the tracks without shapes
+        // rather than with a hole in them; a reset brings them back.
+        a.storeFrame(2, pitchlore::FrameValue{1.0, 69.0, 440.0});
+        EXPECT_EQ(a.tracks().shapes(), nullptr) << fft;
+        ASSERT_TRUE(a.reset(120, 0, fft, 4));
+        a.frame(0, voiced.data());
+        EXPECT_NE(a.tracks().shapes(), nullptr) << fft;
+    }
 }
 
 }  // namespace

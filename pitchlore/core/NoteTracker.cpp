@@ -33,9 +33,9 @@ constexpr double kOctaveSlack = 1.5;
 // A note further than this from the melody's centre (semitones) is out of
 // its range: an octave slip or noise.
 constexpr double kOctaveFar = 11;
-// A rise of hiss this many times a take's typical change, with the pitch
-// held, is the consonant of a new syllable: a repeated note sung legato.
-constexpr double kHiss = 4.5;
+// A rise of hiss this many times its typical change around it, with the
+// pitch held, is the consonant of a new syllable: a repeated note sung legato.
+constexpr double kHiss = 4.0;
 // The most the pitch may move across such a consonant (semitones).
 constexpr double kRepeatHold = 0.7;
 // The faint start and end of a voiced stretch (breath, the window reaching
@@ -252,7 +252,9 @@ NoteRecords NoteTracker::track(const FrameTracks& tracks) const
         steady[i] = voiced[i] && ((i > 0 && near(i - 1, i)) || (i + 1 < count && near(i, i + 1)));
     voiced = steady;
     // Spectral shapes exist only for frames analysed in this process.
-    const std::vector<double> rise = consonantRise(tracks.shapes(), count, voiced);
+    // The hiss is weighed against its typical change within a second.
+    const uint32_t typicalReach = static_cast<uint32_t>(std::lround(m_config.FPB * m_config.tempo / 60.0));
+    const std::vector<double> rise = consonantRise(tracks.shapes(), count, voiced, typicalReach);
 
     std::vector<Piece> notes;
     for (uint32_t i = 0; i < count;) {

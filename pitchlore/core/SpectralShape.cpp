@@ -12,11 +12,15 @@ namespace {
 
 constexpr double kLowestBand = 100.0;    // Hz, centre of the first band
 constexpr double kHarmonicTop = 4000.0;  // Hz
-// The first band of a consonant's hiss: 1.6 kHz, above the first formants.
-constexpr int kHissBand = 16;
-// A take's typical change is never taken below this (natural log summed over
-// the hiss bands): a synthetic or very clean voice barely changes at all, and
-// its smallest ripple must not count as a consonant.
+// The first band of a consonant's hiss: 1.9 kHz, above the first formants
+// and above the top harmonics of a soft high voice swept by its vibrato.
+constexpr int kHissBand = 17;
+// How far under a frame's loudest band (natural log of power, 50 dB) a band
+// still tells its shape.
+constexpr double kDepth = 11.5;
+// The typical change is never taken below this (natural log summed over the
+// hiss bands): a synthetic or very clean voice barely changes at all, and its
+// smallest ripple must not count as a consonant.
 constexpr double kLeastTypical = 1.0;
 
 }  // namespace
@@ -75,40 +79,52 @@ FrameShape ShapeMeter::measure(const float* spectrum, double fundamental) const
     return shape;
 }
 
-std::vector<double> consonantRise(const FrameShape* shapes, uint32_t count, const std::vector<bool>& voiced)
+std::vector<double> consonantRise(const FrameShape* shapes, uint32_t count, const std::vector<bool>& voiced,
+                                  uint32_t reach)
 {
     if (shapes == nullptr || count == 0)
         return {};
     // The hiss bands less the mean of all bands: a change of level alone is
-    // no change of shape.
+    // no change of shape. Bands far under the frame's loudest are taken at
+    // that depth: what a clean voice leaves there is window leakage, whose
+    // log swings wildly with the vibrato.
     constexpr int kHiss = FrameShape::kBands - kHissBand;
     std::vector<std::array<double, kHiss>> hiss(count);
     for (uint32_t i = 0; i < count; ++i) {
+        const double loudest = *std::max_element(std::begin(shapes[i].band), std::end(shapes[i].band));
+        std::array<double, FrameShape::kBands> band{};
         double mean = 0;
-        for (float v : shapes[i].band)
-            mean += v;
+        for (size_t b = 0; b < band.size(); ++b) {
+            band[b] = std::max<double>(shapes[i].band[b], loudest - kDepth);
+            mean += band[b];
+        }
         mean /= FrameShape::kBands;
-        for (int b = 0; b < kHiss; ++b)
-            hiss[i][static_cast<size_t>(b)] = shapes[i].band[kHissBand + b] - mean;
-    }
-    std::vector<double> rise(count, 0.0);
-    std::vector<double> typical;
-    for (uint32_t i = 1; i < count; ++i) {
-        double d = 0;
         for (size_t b = 0; b < kHiss; ++b)
-            d += std::max(0.0, hiss[i][b] - hiss[i - 1][b]);
-        rise[i] = d;
-        if (i < voiced.size() && voiced[i])
-            typical.push_back(d);
+            hiss[i][b] = band[kHissBand + b] - mean;
     }
-    double scale = kLeastTypical;
-    if (!typical.empty()) {
-        auto mid = typical.begin() + static_cast<std::ptrdiff_t>(typical.size() / 2);
-        std::nth_element(typical.begin(), mid, typical.end());
-        scale = std::max(scale, *mid);
+    std::vector<double> change(count, 0.0);
+    for (uint32_t i = 1; i < count; ++i)
+        for (size_t b = 0; b < kHiss; ++b)
+            change[i] += std::max(0.0, hiss[i][b] - hiss[i - 1][b]);
+    // Each frame's change against the typical change between the voiced
+    // frames around it, not the whole take's: a take changed further away
+    // (bars sung again) moves no cut here.
+    std::vector<double> rise(count, 0.0);
+    std::vector<double> around;
+    for (uint32_t i = 1; i < count; ++i) {
+        around.clear();
+        for (uint32_t k = i > reach ? i - reach : 1, to = static_cast<uint32_t>(std::min<uint64_t>(count, uint64_t{i} + reach + 1));
+             k < to; ++k)
+            if (k < voiced.size() && voiced[k])
+                around.push_back(change[k]);
+        double scale = kLeastTypical;
+        if (!around.empty()) {
+            auto mid = around.begin() + static_cast<std::ptrdiff_t>(around.size() / 2);
+            std::nth_element(around.begin(), mid, around.end());
+            scale = std::max(scale, *mid);
+        }
+        rise[i] = change[i] / scale;
     }
-    for (double& d : rise)
-        d /= scale;
     return rise;
 }
 

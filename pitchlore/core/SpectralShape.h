@@ -31,10 +31,11 @@ private:
     std::vector<Band> m_bands;
 };
 
-// For each of count frames, how much noise above 1.6 kHz it gains over the
+// For each of count frames, how much noise above 1.9 kHz it gains over the
 // frame before relative to the rest of its spectrum (the consonant of a new
-// syllable), in units of the take's typical change between voiced frames.
-// voiced: count flags. Empty without shapes.
-std::vector<double> consonantRise(const FrameShape* shapes, uint32_t count, const std::vector<bool>& voiced);
+// syllable), in units of the typical change between the voiced frames within
+// reach frames of it. voiced: count flags. Empty without shapes.
+std::vector<double> consonantRise(const FrameShape* shapes, uint32_t count, const std::vector<bool>& voiced,
+                                  uint32_t reach);
 
 }  // namespace pitchlore

@@ -3,11 +3,13 @@
 // fundamental is weaker than its second harmonic. Frames are cut with the
 // transform size and frame rate the audio engine uses.
 #include "Analyser.h"
+#include "NoteTracker.h"
 #include "SungMelody.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -138,6 +140,86 @@ TEST(NoteTracker, ConsonantCutsSurviveTheTakeBeingCutToItsBars)
     EXPECT_EQ(pitched(), text(pitchedOf(tune)));
     a.reanalyseWithKey(7);
     EXPECT_EQ(pitched(), text(pitchedOf(tune)));
+}
+
+// A frame's spectrum drawn by hand: a voice of fundamental f0 Hz over a faint
+// floor, with hiss above 2 kHz of level hiss per bin, or of level hiss in
+// every other quarter octave (the even ones or the odd ones) and faint in the
+// rest.
+enum class Hiss { Flat, EvenBands, OddBands };
+std::vector<float> voiceFrame(double f0, double hiss, Hiss shape = Hiss::Flat)
+{
+    std::vector<float> s = testsignal::harmonicSpectrum(kFFT, f0, {1.0, 0.5, 0.3, 0.2, 0.12, 0.08, 0.05, 0.03});
+    for (size_t i = 0; i < s.size(); ++i) {
+        const double hz = static_cast<double>(i) * 44100 / kFFT;
+        s[i] += 1e-3f;
+        if (hz < 2000)
+            continue;
+        const bool odd = std::lround(4 * std::log2(hz / 100)) % 2 == 1;
+        const bool loud = shape == Hiss::Flat || odd == (shape == Hiss::OddBands);
+        s[i] += static_cast<float>(loud ? hiss : 0.0);
+    }
+    return s;
+}
+
+TEST(NoteTracker, AConsonantCutStaysPutWhateverIsSungSecondsBefore)
+{
+    // Bars sung again change the take well before a repeated note: its cut
+    // must not move. The phrase before is sung plainly or breathily (its hiss
+    // changing shape on every frame); then, after a breath, A3 is
+    // held and re-articulated on a consonant halfway through.
+    constexpr int kTempo = 100;
+    constexpr uint32_t kConsonant = 32 + 96 + 16 + 32;
+    auto take = [&](bool breathy) {
+        pitchlore::Analyser a;
+        EXPECT_TRUE(a.reset(kTempo, 0, kFFT, kFPB));
+        const std::vector<float> silence(kFFT / 2, 0.0f);
+        uint32_t i = 0;
+        for (; i < 32; ++i)
+            a.frame(i, silence.data());
+        for (; i < 32 + 96; ++i)
+            a.frame(i, voiceFrame(261.6, breathy ? 3e-2 : 0.0, i % 2 ? Hiss::OddBands : Hiss::EvenBands).data());
+        for (; i < 32 + 96 + 16; ++i)
+            a.frame(i, silence.data());
+        for (; i < 32 + 96 + 16 + 64; ++i) {
+            const double hiss = i == kConsonant ? 2e-3 : i == kConsonant + 1 ? 1e-3 : 0.0;
+            a.frame(i, voiceFrame(220.0, hiss).data());
+        }
+        for (; i < 32 + 96 + 16 + 64 + 32; ++i)
+            a.frame(i, silence.data());
+        // The notes after the breath: start frame and pitch.
+        std::vector<std::pair<uint32_t, int>> after;
+        uint32_t at = 0;
+        for (const pitchlore::NoteRecord& r : pitchlore::NoteTracker(a.config()).track(a.tracks())) {
+            if (!r.isRest() && at >= 32 + 96)
+                after.emplace_back(at, static_cast<int>(std::lround(r.pitch)));
+            at += static_cast<uint32_t>(r.frames);
+        }
+        return after;
+    };
+    const auto plain = take(false);
+    ASSERT_EQ(plain.size(), 2u);
+    EXPECT_EQ(plain[0].second, 57);
+    EXPECT_EQ(plain[1].second, 57);
+    EXPECT_NEAR(plain[1].first, kConsonant, 1.0);
+    EXPECT_EQ(take(true), plain);
+}
+
+TEST(NoteTracker, AClearVoiceHoldingItsNotesIsNeverCutForHiss)
+{
+    // A soft voice with no consonants whose top harmonics the vibrato sweeps
+    // in and out of the bands above 1.6 kHz: nothing there is a new syllable.
+    const std::vector<SungNote> tune{{-1, 4}, {60, 4}, {62, 3}, {64, 1}, {67, 4}, {55, 4}, {-1, 1}};
+    for (double vibrato : {0.2, 0.6}) {
+        for (int tempo : {70, 90, 140}) {
+            Voice v;
+            v.vibratoDepth = vibrato;
+            v.noise = 0;
+            v.harmonics = {1.0, 0.35, 0.19, 0.125, 0.09, 0.068};  // falling as 1/h^1.5
+            Heard h = recognise(tune, tempo, v);
+            EXPECT_EQ(text(h.pitched), text(pitchedOf(tune))) << "tempo " << tempo << ", vibrato " << vibrato;
+        }
+    }
 }
 
 TEST(NoteTracker, QuickRepeatedNotesScoopedFromBelowStaySeparate)

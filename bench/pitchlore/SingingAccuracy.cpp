@@ -19,7 +19,8 @@
 // the recogniser's notes before they are put on the beat grid, and the
 // figures within the labels' own precision: most label files give a pitch
 // only to the nearest bin of a transform, and a label then allows every note
-// within half a bin of it.
+// within half a bin of it. A last line gives, by register, how far such
+// labels lie above our frames.
 //
 // The singers chose their own tempo: the tempo is estimated from the labels
 // (the most common onset distance is a beat) and one global time offset per
@@ -180,6 +181,8 @@ struct Score {
     // allows every note within half a bin of it (the strict figures elsewhere).
     int resolvedAligned = 0, resolvedOnsetPitch = 0;
     int binned = 0;  // takes whose labels lie on the bins
+    // Each note's frame pitch in Hz and how far its label lies above it.
+    std::vector<std::pair<double, double>> labelAbove;
 
     void add(const Score& s)
     {
@@ -199,6 +202,7 @@ struct Score {
         resolvedAligned += s.resolvedAligned;
         resolvedOnsetPitch += s.resolvedOnsetPitch;
         binned += s.binned;
+        labelAbove.insert(labelAbove.end(), s.labelAbove.begin(), s.labelAbove.end());
         for (int k = 0; k < kLossKinds; ++k)
             loss[k] += s.loss[k];
     }
@@ -489,6 +493,11 @@ Score score(const std::vector<Label>& labels, const std::vector<Note>& notes, co
             diffs.push_back(d);
     std::sort(diffs.begin(), diffs.end());
     const double bias = diffs.empty() ? 0 : diffs[diffs.size() / 2];
+    for (size_t k = 0; k < labels.size() && onFftBins(labels); ++k)
+        if (!std::isnan(medians[k]) && std::fabs(medians[k]) < 6) {
+            const double heard = hertz(labels[k].pitch + medians[k]);
+            s.labelAbove.emplace_back(heard, hertz(labels[k].pitch) - heard);
+        }
     for (size_t k = 0; k < labels.size(); ++k) {
         const Label& l = labels[k];
         if (!std::isnan(medians[k])) {
@@ -719,6 +728,29 @@ int main(int argc, char** argv)
                 "bin of its label): aligned pitch-sequence accuracy %.3f, onset+pitch F %.3f\n",
                 total.binned, total.alignedOf ? double(total.resolvedAligned) / total.alignedOf : 0,
                 total.labels + total.outputs ? 2.0 * total.resolvedOnsetPitch / (total.labels + total.outputs) : 0);
+    // The labels' own offset from our frames by register: a tuning would be
+    // the same in semitones everywhere; the labels' is nearly the same in Hz.
+    std::printf("labels on bins above our frames (median over the notes' middles):");
+    struct Band {
+        const char* name;
+        double from, to;
+    };
+    for (const Band& band : {Band{"under 160 Hz", 0, 160}, Band{"160-260 Hz", 160, 260}, Band{"260-400 Hz", 260, 400},
+                             Band{"over 400 Hz", 400, 1e9}}) {
+        std::vector<double> above, semitones;
+        for (auto [heard, gap] : total.labelAbove)
+            if (heard >= band.from && heard < band.to) {
+                above.push_back(gap);
+                semitones.push_back(pitchOf(heard + gap) - pitchOf(heard));
+            }
+        if (above.empty())
+            continue;
+        std::nth_element(above.begin(), above.begin() + static_cast<long>(above.size() / 2), above.end());
+        std::nth_element(semitones.begin(), semitones.begin() + static_cast<long>(semitones.size() / 2), semitones.end());
+        std::printf("\n  %s: %+.1f Hz (%+.2f semitone, %zu notes)", band.name, above[above.size() / 2],
+                    semitones[semitones.size() / 2], above.size());
+    }
+    std::printf("\n");
     std::printf("recognition %.2f s for %.1f s of takes (%.0fx real time)\n", recogniseSeconds, audioSeconds,
                 recogniseSeconds > 0 ? audioSeconds / recogniseSeconds : 0);
     return 0;

@@ -11,6 +11,10 @@ namespace {
 const double kWholeTone = std::pow(2.0, 1.0 / 6.0);
 // Share of the peak threshold a harmonic must reach to support the main peak.
 constexpr double kHarmonicFloor = 0.25;
+// How an odd harmonic of half the main peak must stand out: over its valley,
+// and as a share of the main peak.
+constexpr double kOddHalfContrast = 3.0;
+constexpr double kOddHalfFloor = 0.1;
 
 }  // namespace
 
@@ -52,7 +56,7 @@ Fundamental FundamentalEstimator::estimate() const
         return result;
     }
     if (hasHarmonicSupport(main, threshold))
-        result.position = main;
+        result.position = hasOddHalfHarmonics(main) ? main / 2 : main;
     return result;
 }
 
@@ -181,6 +185,38 @@ bool FundamentalEstimator::hasHarmonicSupport(double main, double threshold) con
             return true;
     }
     return false;
+}
+
+// A low voice can all but lose its fundamental and sing loudest on the second
+// harmonic; with no lower peak left to find, the main peak would read an
+// octave high. Its odd harmonics give it away: peaks at one and a half and
+// two and a half times the main peak, where a voice pitched at the main peak
+// has none.
+bool FundamentalEstimator::hasOddHalfHarmonics(double main) const
+{
+    if (main / 2 < m_lowest)
+        return false;
+    const double peak = at(static_cast<long>(main + 0.5));
+    for (double h : {1.5, 2.5}) {
+        const int K = static_cast<int>(h * main + 0.5);
+        // The valley around it must stop short of the main peak's harmonics,
+        // half a main peak away.
+        const int w = std::min(window(K), static_cast<int>(main / 4));
+        if (w < 1 || K + 2 * w >= static_cast<int>(m_bins))
+            return false;
+        double valley = 0;
+        double G = 0;
+        for (int i = K - 2 * w; i <= K + 2 * w; ++i) {
+            if (i < K - w || i > K + w)
+                valley += at(i);
+            else
+                G = std::max(G, at(i));
+        }
+        valley /= 2 * w;
+        if (G <= kOddHalfContrast * valley || G <= kOddHalfFloor * peak)
+            return false;
+    }
+    return true;
 }
 
 }  // namespace pitchlore

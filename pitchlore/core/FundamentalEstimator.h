@@ -1,6 +1,7 @@
 // Per-frame fundamental estimation on a magnitude spectrum: the main peak of
 // the search band, a walk for a lower fundamental whose harmonic the main
-// peak is, and a check that the main peak has harmonics of its own.
+// peak is, a check that the main peak has harmonics of its own, and one for
+// the odd harmonics of a fundamental too faint to find.
 #pragma once
 
 #include <cstddef>
@@ -34,6 +35,7 @@ private:
     int findLowerCandidate(int k, double threshold) const;
     bool lowerMatchesMain(double lower, double main) const;
     bool hasHarmonicSupport(double main, double threshold) const;
+    bool hasOddHalfHarmonics(double main) const;
 
     const float* m_s;
     size_t m_bins;

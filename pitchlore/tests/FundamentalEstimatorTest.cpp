@@ -84,6 +84,11 @@ TEST(FundamentalEstimator, ALowPeakIsTheFundamentalOnlyUnderOneOfItsHarmonics)
         // A low voice whose fifth harmonic is its strongest is still low.
         {"low voice, loudest fifth harmonic", 0, 110, {0.3, 0.4, 0.6, 0.8, 1.0, 0.5}, 45.0},
         {"low voice, loudest fourth harmonic", 0, 98, {0.4, 0.5, 0.7, 1.0, 0.6}, 43.0},
+        // A man's G2 whose fundamental is too faint to find: its third and
+        // fifth harmonics keep it from reading as G3; one line a fifth over a
+        // G3 does not make it G2.
+        {"low voice, fundamental faint under the second harmonic", 0, 98, {0.04, 1.0, 0.35, 0.2, 0.45, 0.2}, 43.0},
+        {"G3 with a line a fifth above", 294, 196, {1.0, 0.5, 0.3}, 55.0},
     };
     const int FFT = 8192;
     for (const auto& c : cases) {

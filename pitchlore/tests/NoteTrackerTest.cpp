@@ -9,8 +9,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <utility>
 #include <string>
+#include <utility>
 #include <vector>
 
 using testsignal::SungNote;
@@ -166,8 +166,8 @@ TEST(NoteTracker, AConsonantCutStaysPutWhateverIsSungSecondsBefore)
 {
     // Bars sung again change the take well before a repeated note: its cut
     // must not move. The phrase before is sung plainly or breathily (its hiss
-    // changing shape on every frame); then, after a breath, A3 is
-    // held and re-articulated on a consonant halfway through.
+    // changing shape on every frame); then, after a breath, A3 is held and
+    // re-articulated on a consonant halfway through.
     constexpr int kTempo = 100;
     constexpr uint32_t kConsonant = 32 + 96 + 16 + 32;
     auto take = [&](bool breathy) {

@@ -210,6 +210,8 @@ struct Score {
     double sequence() const { return alignedOf ? double(aligned) / alignedOf : 0; }
     double fOnsetPitch() const { return labels + outputs ? 2.0 * onsetPitch / (labels + outputs) : 0; }
     double fOnset() const { return labels + outputs ? 2.0 * onset / (labels + outputs) : 0; }
+    double binSequence() const { return alignedOf ? double(resolvedAligned) / alignedOf : 0; }
+    double fBinOnsetPitch() const { return labels + outputs ? 2.0 * resolvedOnsetPitch / (labels + outputs) : 0; }
     double fUngriddedOnset() const
     {
         return labels + ungriddedOutputs ? 2.0 * ungriddedOnset / (labels + ungriddedOutputs) : 0;
@@ -466,7 +468,8 @@ Score score(const std::vector<Label>& labels, const std::vector<Note>& notes, co
     const std::vector<int>& matchOf = strict.matchOf;
     s.onsetPitch = strict.onsetPitch;
     s.onset = strict.onset;
-    if (onFftBins(labels)) {
+    const bool binned = onFftBins(labels);
+    if (binned) {
         const Matching resolved = match(labels, withinBins(labels, tuning), notes);
         s.resolvedAligned = resolved.aligned;
         s.resolvedOnsetPitch = resolved.onsetPitch;
@@ -493,7 +496,7 @@ Score score(const std::vector<Label>& labels, const std::vector<Note>& notes, co
             diffs.push_back(d);
     std::sort(diffs.begin(), diffs.end());
     const double bias = diffs.empty() ? 0 : diffs[diffs.size() / 2];
-    for (size_t k = 0; k < labels.size() && onFftBins(labels); ++k)
+    for (size_t k = 0; k < labels.size() && binned; ++k)
         if (!std::isnan(medians[k]) && std::fabs(medians[k]) < 6) {
             const double heard = hertz(labels[k].pitch + medians[k]);
             s.labelAbove.emplace_back(heard, hertz(labels[k].pitch) - heard);
@@ -595,11 +598,9 @@ Score score(const std::vector<Label>& labels, const std::vector<Note>& notes, co
 
 void printRow(const char* name, int tempo, const Score& s)
 {
-    const double binSequence = s.alignedOf ? double(s.resolvedAligned) / s.alignedOf : 0;
-    const double binOnsetPitch = s.labels + s.outputs ? 2.0 * s.resolvedOnsetPitch / (s.labels + s.outputs) : 0;
     std::printf("%-16s %5d %4d/%-4d %+3d %5.3f %5.3f %5.3f %5.3f %6.3f %5.3f %5.3f |", name, tempo, s.outputs, s.labels,
                 s.transposed, s.alignedOf ? double(s.untransposed) / s.alignedOf : 0, s.sequence(), s.fOnsetPitch(),
-                s.fOnset(), s.labels ? double(s.framesRight) / s.labels : 0, binSequence, binOnsetPitch);
+                s.fOnset(), s.labels ? double(s.framesRight) / s.labels : 0, s.binSequence(), s.fBinOnsetPitch());
     for (int k = 1; k < kLossKinds; ++k)
         std::printf(" %*d", static_cast<int>(std::string(kLossNames[k]).size()), s.loss[k]);
     std::printf("\n");
@@ -726,8 +727,7 @@ int main(int argc, char** argv)
                 total.ungriddedOutputs);
     std::printf("within the labels' precision (%d takes labelled on a transform's bins, a note right within half a\n"
                 "bin of its label): aligned pitch-sequence accuracy %.3f, onset+pitch F %.3f\n",
-                total.binned, total.alignedOf ? double(total.resolvedAligned) / total.alignedOf : 0,
-                total.labels + total.outputs ? 2.0 * total.resolvedOnsetPitch / (total.labels + total.outputs) : 0);
+                total.binned, total.binSequence(), total.fBinOnsetPitch());
     // The labels' own offset from our frames by register: a tuning would be
     // the same in semitones everywhere; the labels' is nearly the same in Hz.
     std::printf("labels on bins above our frames (median over the notes' middles):");

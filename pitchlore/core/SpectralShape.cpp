@@ -113,8 +113,9 @@ std::vector<double> consonantRise(const FrameShape* shapes, uint32_t count, cons
     std::vector<double> around;
     for (uint32_t i = 1; i < count; ++i) {
         around.clear();
-        for (uint32_t k = i > reach ? i - reach : 1, to = static_cast<uint32_t>(std::min<uint64_t>(count, uint64_t{i} + reach + 1));
-             k < to; ++k)
+        const uint32_t from = i > reach ? i - reach : 1;
+        const uint32_t to = static_cast<uint32_t>(std::min<uint64_t>(count, uint64_t{i} + reach + 1));
+        for (uint32_t k = from; k < to; ++k)
             if (k < voiced.size() && voiced[k])
                 around.push_back(change[k]);
         double scale = kLeastTypical;

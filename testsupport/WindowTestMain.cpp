@@ -5,6 +5,18 @@
 #include <cstdlib>
 #include <gtest/gtest.h>
 
+#if defined(__SANITIZE_ADDRESS__)
+// Now and then, under load, the leak checker reports one 152-byte object that
+// Qt allocates for a thread of its own (a QThread's thread data, built inside
+// libQt6Core with no frame of ours) and never frees by exit. Only the window
+// tests link this file, so only their reports of Qt Core's own allocations
+// are waived.
+extern "C" __attribute__((visibility("default"), used)) const char* __lsan_default_suppressions()
+{
+    return "leak:libQt6Core.so\n";
+}
+#endif
+
 int main(int argc, char** argv)
 {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);

@@ -38,6 +38,19 @@ constexpr double kOctaveFar = 11;
 constexpr double kHiss = 4.0;
 // The most the pitch may move across such a consonant (semitones).
 constexpr double kRepeatHold = 0.7;
+// A level dip shallower than this (natural log, about 9 dB) is an attack only
+// where the voice breaks: it is less harmonic than around it by at least
+// kVoiceBreak. A singer swelling a held note keeps its harmonics.
+constexpr double kDeepDip = 1.0;
+constexpr double kVoiceBreak = 0.05;
+// A stretch of frames with no pitch found, no longer than half a beat, is the
+// note held on when the voice keeps its level into and out of it (within
+// this much of the loudest of the frames just before and after; a rest
+// between notes fades and attacks) and, where spectra were measured, the
+// stretch is as loud as the frames around it.
+constexpr double kHeldLevel = 0.5;
+constexpr double kHeldLoudness = 0.3;
+constexpr uint32_t kHeldReach = 5;  // frames
 // The faint start and end of a voiced stretch (breath, the window reaching
 // into the note) below this level under its loudest frame (20 dB) are rest.
 constexpr double kFaint = 2.3;
@@ -66,6 +79,43 @@ double NoteTracker::stablePitch(const double* pitch, uint32_t start, uint32_t en
     uint32_t from = start + (length >= 4 ? length * 3 / 10 : 0);
     uint32_t to = end - (length >= 4 ? length * 15 / 100 : 0);
     return median(std::vector<double>(pitch + from, pitch + std::max(to, from + 1)));
+}
+
+void NoteTracker::bridgeLostFrames(std::vector<double>& pitch, std::vector<double>& level, std::vector<bool>& voiced,
+                                   const FrameShape* shapes) const
+{
+    const uint32_t count = static_cast<uint32_t>(voiced.size());
+    const uint32_t longest = std::max<uint32_t>(1, m_config.FPB / 2);
+    for (uint32_t i = 1; i + 1 < count; ++i) {
+        if (voiced[i] || !voiced[i - 1])
+            continue;
+        uint32_t j = i;
+        while (j < count && !voiced[j] && j - i <= longest)
+            ++j;
+        if (j == count || !voiced[j] || j - i > longest || std::fabs(pitch[j] - pitch[i - 1]) >= kSmooth) {
+            i = j;
+            continue;
+        }
+        const double before = *std::max_element(level.begin() + (i > kHeldReach ? i - kHeldReach : 0),
+                                                 level.begin() + i) - level[i - 1];
+        const double after = *std::max_element(level.begin() + j, level.begin() + std::min(count, j + kHeldReach)) -
+                             level[j];
+        bool held = before < kHeldLevel && after < kHeldLevel;
+        if (held && shapes != nullptr) {
+            double lost = voiceLoudness(shapes[i]);
+            for (uint32_t k = i + 1; k < j; ++k)
+                lost = std::min(lost, voiceLoudness(shapes[k]));
+            held = std::min(voiceLoudness(shapes[i - 1]), voiceLoudness(shapes[j])) - lost < kHeldLoudness;
+        }
+        if (held) {
+            for (uint32_t k = i; k < j; ++k) {
+                voiced[k] = true;
+                pitch[k] = pitch[i - 1] + (pitch[j] - pitch[i - 1]) * (k - i + 1) / (j - i + 1);
+                level[k] = std::min(level[i - 1], level[j]);
+            }
+        }
+        i = j;
+    }
 }
 
 void NoteTracker::addConsonantCuts(const double* rise, const FrameShape* shapes, const std::vector<double>& smooth,
@@ -141,6 +191,16 @@ void NoteTracker::cutRun(const double* pitch, const double* level, const double*
     }
     auto s = [&](uint32_t i) { return smooth[i - start]; };
 
+    // Whether the voice is less harmonic at frame j than within reach of it.
+    auto voiceBreaks = [&](uint32_t j) {
+        if (shapes == nullptr)
+            return true;
+        std::vector<double> around;
+        for (uint32_t k = j > start + reach ? j - reach : start; k < std::min(end, j + reach + 1); ++k)
+            if (k + 2 < j || k > j + 1)
+                around.push_back(shapes[k].harmonicity);
+        return around.empty() || median(around) - shapes[j].harmonicity > kVoiceBreak;
+    };
     std::vector<uint32_t> cuts{start};
     // Level dips: the lowest frame of a dip starts the new attack.
     for (uint32_t j = start + minFrames; j + minFrames <= end; ++j) {
@@ -148,7 +208,8 @@ void NoteTracker::cutRun(const double* pitch, const double* level, const double*
             continue;
         double before = *std::max_element(level + std::max(start, j >= reach ? j - reach : 0), level + j);
         double after = *std::max_element(level + j + 1, level + std::min(end, j + reach + 1));
-        if (before - level[j] > kDip && after - level[j] > kDip && j - cuts.back() >= minFrames)
+        const double depth = std::min(before, after) - level[j];
+        if (depth > kDip && j - cuts.back() >= minFrames && (depth > kDeepDip || voiceBreaks(j)))
             cuts.push_back(j);
     }
     if (rise != nullptr && shapes != nullptr)
@@ -251,6 +312,7 @@ NoteRecords NoteTracker::track(const FrameTracks& tracks) const
     for (uint32_t i = 0; i < count; ++i)
         steady[i] = voiced[i] && ((i > 0 && near(i - 1, i)) || (i + 1 < count && near(i, i + 1)));
     voiced = steady;
+    bridgeLostFrames(pitch, level, voiced, tracks.shapes());
     // Spectral shapes exist only for frames analysed in this process.
     // The hiss is weighed against its typical change within a second.
     const uint32_t typicalReach = static_cast<uint32_t>(std::lround(m_config.FPB * m_config.tempo / 60.0));

@@ -31,6 +31,10 @@ private:
         bool wholeAttack = false;
     };
 
+    // Marks voiced the short stretches inside a held note where no pitch was
+    // found, with the pitch carried across them.
+    void bridgeLostFrames(std::vector<double>& pitch, std::vector<double>& level, std::vector<bool>& voiced,
+                          const FrameShape* shapes) const;
     // rise: consonantRise of the take and shapes its frames' shapes, both
     // null when the tracks have no shapes.
     void cutRun(const double* pitch, const double* level, const double* rise, const FrameShape* shapes,

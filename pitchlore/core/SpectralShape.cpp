@@ -79,6 +79,14 @@ FrameShape ShapeMeter::measure(const float* spectrum, double fundamental) const
     return shape;
 }
 
+double voiceLoudness(const FrameShape& shape)
+{
+    double power = 0;
+    for (int b = 0; b < kHissBand; ++b)
+        power += std::exp(static_cast<double>(shape.band[b]));
+    return 0.5 * std::log(power + 1e-30);
+}
+
 std::vector<double> consonantRise(const FrameShape* shapes, uint32_t count, const std::vector<bool>& voiced,
                                   uint32_t reach)
 {

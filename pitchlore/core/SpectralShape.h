@@ -31,6 +31,11 @@ private:
     std::vector<Band> m_bands;
 };
 
+// How loud a frame's spectrum is below the hiss bands, as the natural log of
+// an amplitude (comparable between frames, not with the tracks' amplitude).
+// Measured whether or not a pitch was found.
+double voiceLoudness(const FrameShape& shape);
+
 // For each of count frames, how much noise above 1.9 kHz it gains over the
 // frame before relative to the rest of its spectrum (the consonant of a new
 // syllable), in units of the typical change between the voiced frames within

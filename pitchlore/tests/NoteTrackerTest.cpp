@@ -338,6 +338,117 @@ TEST(NoteTracker, ASwellOnEachBeatKeepsAHeldNoteWhole)
     EXPECT_EQ(text(pitched), "64 67 67 ");
 }
 
+TEST(NoteTracker, AFewFramesWithNoPitchInsideAHeldNoteKeepItWhole)
+{
+    // Frame tracks, so the level alone decides. The estimator loses a held E
+    // for a few frames while the voice keeps its level on both sides: still
+    // one note, up to half a beat. The same gap between a G that fades by
+    // 5 dB and a G attacked again is a rest between two notes.
+    const uint32_t beat = 16;
+    struct Case {
+        uint32_t lost;
+        const char* heard;
+    };
+    for (const Case& c : {Case{1, "64 67 67 "}, Case{3, "64 67 67 "}, Case{8, "64 67 67 "}, Case{9, "64 64 67 67 "}}) {
+        pitchlore::Analyser a;
+        ASSERT_TRUE(a.reset(100, 0, kFFT, beat));
+        testsignal::TrackBuilder track(a);
+        track.rest(beat).note(64, 2 * beat);
+        for (uint32_t k = 0; k < c.lost; ++k)
+            track.frame(-1);
+        track.note(64, 2 * beat).rest(beat).note(67, 2 * beat);
+        for (double fade : {0.9, 0.7, 0.55})
+            track.frame(67, fade);
+        for (uint32_t k = 0; k < c.lost; ++k)
+            track.frame(-1);
+        for (double attack : {0.55, 0.8})
+            track.frame(67, attack);
+        track.note(67, 2 * beat).rest(beat);
+        ASSERT_TRUE(a.analyseMelody(-1));
+        std::vector<int> pitched;
+        for (uint8_t n : a.outputs().noteNumbers())
+            if (n != 128)
+                pitched.push_back(n);
+        EXPECT_EQ(text(pitched), c.heard) << c.lost << " frames lost";
+    }
+}
+
+// A frame as the analyser stores it: pitch (-1: none found), level (natural
+// log of its amplitude), how loud its spectrum is against the note's
+// (natural log of amplitude) and how harmonic.
+struct ShapedFrame {
+    double pitch;
+    double level;
+    double loudness;
+    double harmonicity;
+};
+
+// The pitched notes the tracker finds in frames with spectral shapes at 100
+// a minute, after and before a beat of silence.
+std::string trackShaped(const std::vector<ShapedFrame>& frames)
+{
+    const auto config = pitchlore::AnalyserConfig::make(100, 0, kFFT, kFPB);
+    EXPECT_TRUE(config);
+    if (!config)
+        return {};
+    pitchlore::FrameTracks tracks;
+    tracks.configure(config->FPB, config->framesPerBlock());
+    std::vector<ShapedFrame> take(kFPB, ShapedFrame{-1, 0, -10, 0});
+    take.insert(take.end(), frames.begin(), frames.end());
+    take.insert(take.end(), kFPB, ShapedFrame{-1, 0, -10, 0});
+    for (uint32_t i = 0; i < take.size(); ++i) {
+        const ShapedFrame& f = take[i];
+        pitchlore::FrameValue v;
+        if (f.pitch >= 0)
+            v = pitchlore::FrameValue{std::exp(f.level), f.pitch, 440.0 * std::pow(2.0, (f.pitch - 69) / 12)};
+        // A voice's shape: falling over the voice band, faint above 1.9 kHz.
+        pitchlore::FrameShape shape;
+        for (int b = 0; b < pitchlore::FrameShape::kBands; ++b)
+            shape.band[b] = static_cast<float>((b < 17 ? -2.0 - 0.3 * b : -12.0) + 2 * f.loudness);
+        shape.harmonicity = static_cast<float>(f.harmonicity);
+        EXPECT_TRUE(tracks.store(i, v, &shape));
+    }
+    std::vector<int> pitched;
+    for (const pitchlore::NoteRecord& r : pitchlore::NoteTracker(*config).track(tracks))
+        if (!r.isRest())
+            pitched.push_back(static_cast<int>(std::lround(r.pitch)));
+    return text(pitched);
+}
+
+TEST(NoteTracker, AHeldNoteTheEstimatorLosesIsWholeOnlyWhileItSoundsAsLoud)
+{
+    // A held A3 whose pitch the estimator loses for three frames while the
+    // level on both sides holds. Where the spectrum of those frames is as
+    // loud as the note's it is one note; 12 dB down (a short rest the window
+    // smears) it is two.
+    const ShapedFrame note{57, 0, 0, 0.95};
+    for (double down : {0.0, 1.4}) {
+        std::vector<ShapedFrame> frames(2 * kFPB, note);
+        frames.insert(frames.end(), 3, ShapedFrame{-1, 0, -down, 0});
+        frames.insert(frames.end(), 2 * kFPB, note);
+        EXPECT_EQ(trackShaped(frames), down == 0.0 ? "57 " : "57 57 ") << "lost frames " << down << " down";
+    }
+}
+
+TEST(NoteTracker, AShallowLevelDipIsANewNoteOnlyWhereTheVoiceBreaks)
+{
+    // A held A3 dips for three frames. A dip of 7.4 dB with the voice as
+    // harmonic as around it is a singer's swell: one note. The same dip where
+    // the voice breaks (breath, a glottal stop), or a dip of 11 dB, is a new
+    // attack.
+    struct Case {
+        double depth;  // natural log
+        double harmonicity;
+        const char* heard;
+    };
+    for (const Case& c : {Case{0.85, 0.95, "57 "}, Case{0.85, 0.6, "57 57 "}, Case{1.3, 0.95, "57 57 "}}) {
+        std::vector<ShapedFrame> frames(2 * kFPB, ShapedFrame{57, 0, 0, 0.95});
+        for (uint32_t k = 0; k < 3; ++k)
+            frames[kFPB + k] = ShapedFrame{57, -c.depth, -c.depth, c.harmonicity};
+        EXPECT_EQ(trackShaped(frames), c.heard) << "depth " << c.depth << ", harmonicity " << c.harmonicity;
+    }
+}
+
 TEST(NoteTracker, ASingerAboutHalfASemitoneSharpKeepsTheSteps)
 {
     // C D E F sung 0.35 to 0.55 sharp: deviations on both sides of the half

@@ -1,10 +1,11 @@
 // Notes of a whole sung take from its frame tracks, for real voices: a voiced
-// stretch is cut where the pitch settles on a new note, where the level dips
-// and rises again or where the hiss of a consonant rises while the pitch holds
-// (a repeated note of one pitch), each note takes the pitch of
-// its stable middle (not its scoop or its release), and an octave is decided
-// over a whole note. Produces the same note records as the steady-segment
-// method, ready for quantisation.
+// stretch (carried across a few frames whose pitch was lost while the voice
+// sounded on) is cut where the pitch settles on a new note, where the level
+// dips and rises again (a shallow dip only where the voice breaks) or where
+// the hiss of a consonant rises while the pitch holds (a repeated note of one
+// pitch), each note takes the pitch of its stable middle (not its scoop or its
+// release), and an octave is decided over a whole note. Produces the same note
+// records as the steady-segment method, ready for quantisation.
 #pragma once
 
 #include "AnalyserConfig.h"

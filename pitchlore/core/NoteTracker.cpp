@@ -64,6 +64,17 @@ double median(std::vector<double> values)
     return *mid;
 }
 
+// The median harmonicity of frames [from, to) outside [lo, hi], the frames
+// in question; -1 when there are none.
+double harmonicityAround(const FrameShape* shapes, uint32_t from, uint32_t to, uint32_t lo, uint32_t hi)
+{
+    std::vector<double> around;
+    for (uint32_t k = from; k < to; ++k)
+        if (k < lo || k > hi)
+            around.push_back(shapes[k].harmonicity);
+    return median(std::move(around));
+}
+
 }  // namespace
 
 NoteTracker::NoteTracker(const AnalyserConfig& config)
@@ -148,14 +159,10 @@ void NoteTracker::addConsonantCuts(const double* rise, const FrameShape* shapes,
         const uint32_t lo = j >= start + 2 ? j - 2 : start;
         const uint32_t hi = std::min(end - 1, j + 1);
         double least = 1.0;
-        std::vector<double> around;
-        for (uint32_t k = from; k < to; ++k) {
-            if (k >= lo && k <= hi)
-                least = std::min(least, static_cast<double>(shapes[k].harmonicity));
-            else
-                around.push_back(shapes[k].harmonicity);
-        }
-        if (around.empty() || least > median(around))
+        for (uint32_t k = lo; k <= hi; ++k)
+            least = std::min(least, static_cast<double>(shapes[k].harmonicity));
+        const double typical = harmonicityAround(shapes, from, to, lo, hi);
+        if (typical < 0 || least > typical)
             continue;
         // The hiss peaks on the frame after the syllable's start.
         const uint32_t at = j - 1;
@@ -195,11 +202,9 @@ void NoteTracker::cutRun(const double* pitch, const double* level, const double*
     auto voiceBreaks = [&](uint32_t j) {
         if (shapes == nullptr)
             return true;
-        std::vector<double> around;
-        for (uint32_t k = j > start + reach ? j - reach : start; k < std::min(end, j + reach + 1); ++k)
-            if (k + 2 < j || k > j + 1)
-                around.push_back(shapes[k].harmonicity);
-        return around.empty() || median(around) - shapes[j].harmonicity > kVoiceBreak;
+        const double typical = harmonicityAround(shapes, j > start + reach ? j - reach : start,
+                                                 std::min(end, j + reach + 1), j >= start + 2 ? j - 2 : start, j + 1);
+        return typical < 0 || typical - shapes[j].harmonicity > kVoiceBreak;
     };
     std::vector<uint32_t> cuts{start};
     // Level dips: the lowest frame of a dip starts the new attack.

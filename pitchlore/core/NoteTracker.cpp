@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 #include <vector>
 
 namespace pitchlore {
@@ -82,14 +83,30 @@ NoteTracker::NoteTracker(const AnalyserConfig& config)
 {
 }
 
-double NoteTracker::stablePitch(const double* pitch, uint32_t start, uint32_t end)
+double NoteTracker::stablePitch(const double* pitch, const double* level, uint32_t start, uint32_t end)
 {
     // The middle of the note: a scoop into it and the fall at its release
     // are left out.
     uint32_t length = end - start;
     uint32_t from = start + (length >= 4 ? length * 3 / 10 : 0);
-    uint32_t to = end - (length >= 4 ? length * 15 / 100 : 0);
-    return median(std::vector<double>(pitch + from, pitch + std::max(to, from + 1)));
+    uint32_t to = std::max(end - (length >= 4 ? length * 15 / 100 : 0), from + 1);
+    // Within it, the median weighted by the square root of each frame's
+    // amplitude: where the voice thins (a breath, a wobble as it tires) its
+    // pitch wanders, and the full voice says what was sung.
+    std::vector<std::pair<double, double>> frames;
+    double total = 0;
+    for (uint32_t i = from; i < to; ++i) {
+        frames.emplace_back(pitch[i], std::exp(0.5 * level[i]));
+        total += frames.back().second;
+    }
+    std::sort(frames.begin(), frames.end());
+    double below = 0;
+    for (const auto& [p, weight] : frames) {
+        below += weight;
+        if (below >= total / 2)
+            return p;
+    }
+    return frames.back().first;
 }
 
 void NoteTracker::bridgeLostFrames(std::vector<double>& pitch, std::vector<double>& level, std::vector<bool>& voiced,
@@ -258,7 +275,7 @@ void NoteTracker::cutRun(const double* pitch, const double* level, const double*
     // Pieces too short to be notes (the frames of a scoop or a slide) join the
     // neighbour nearest in pitch, the following note when it is close.
     for (Piece& p : pieces)
-        p.pitch = stablePitch(pitch, p.start, p.end);
+        p.pitch = stablePitch(pitch, level, p.start, p.end);
     // A short piece whose pitch slides over more than a semitone is a scoop
     // into the next note.
     auto slides = [&](const Piece& p) {
@@ -279,11 +296,11 @@ void NoteTracker::cutRun(const double* pitch, const double* level, const double*
                                                     std::fabs(pieces[k - 1].pitch - pieces[k].pitch) + 1.0);
         if (intoNext) {
             pieces[k + 1].start = pieces[k].start;
-            pieces[k + 1].pitch = stablePitch(pitch, pieces[k + 1].start, pieces[k + 1].end);
+            pieces[k + 1].pitch = stablePitch(pitch, level, pieces[k + 1].start, pieces[k + 1].end);
             pieces.erase(pieces.begin() + static_cast<std::ptrdiff_t>(k));
         } else {
             pieces[k - 1].end = pieces[k].end;
-            pieces[k - 1].pitch = stablePitch(pitch, pieces[k - 1].start, pieces[k - 1].end);
+            pieces[k - 1].pitch = stablePitch(pitch, level, pieces[k - 1].start, pieces[k - 1].end);
             pieces.erase(pieces.begin() + static_cast<std::ptrdiff_t>(k));
             --k;
         }

@@ -44,7 +44,7 @@ private:
     // repeated notes, keeping every piece at least minFrames long.
     void addConsonantCuts(const double* rise, const FrameShape* shapes, const std::vector<double>& smooth,
                           uint32_t start, uint32_t end, uint32_t minFrames, std::vector<uint32_t>& cuts) const;
-    static double stablePitch(const double* pitch, uint32_t start, uint32_t end);
+    static double stablePitch(const double* pitch, const double* level, uint32_t start, uint32_t end);
 
     const AnalyserConfig& m_config;
 };

@@ -40,10 +40,11 @@ constexpr double kHiss = 4.0;
 // The most the pitch may move across such a consonant (semitones).
 constexpr double kRepeatHold = 0.7;
 // A level dip shallower than this (natural log, about 9 dB) is an attack only
-// where the voice breaks: it is less harmonic than around it by at least
-// kVoiceBreak. A singer swelling a held note keeps its harmonics.
+// where the voice breaks: it is less harmonic than around it by more than
+// kVoiceBreak. A singer swelling a held note keeps its harmonics, or loses a
+// few hundredths as the voice thins; a new attack loses a tenth or more.
 constexpr double kDeepDip = 1.0;
-constexpr double kVoiceBreak = 0.05;
+constexpr double kVoiceBreak = 0.1;
 // A stretch of frames with no pitch found, no longer than half a beat, is the
 // note held on when the voice keeps its level into and out of it (within
 // this much of the loudest of the frames just before and after; a rest

@@ -25,6 +25,16 @@ struct Heard {
     std::vector<int> pitched;  // note numbers of the pitched notes in order
 };
 
+// The note numbers of the analyser's pitched notes, rests left out.
+std::vector<int> pitchedNotes(const pitchlore::Analyser& a)
+{
+    std::vector<int> pitched;
+    for (uint8_t n : a.outputs().noteNumbers())
+        if (n != 128)
+            pitched.push_back(n);
+    return pitched;
+}
+
 // Adds to a take what the room brings: a steady tone with harmonics.
 using Room = std::vector<float> (*)(std::vector<float>);
 
@@ -44,11 +54,8 @@ Heard recognise(const std::vector<SungNote>& melody, int tempo, const Voice& voi
     Heard heard;
     auto r = a.analyseMelody(-1);
     EXPECT_TRUE(r);
-    if (!r)
-        return heard;
-    for (uint8_t n : a.outputs().noteNumbers())
-        if (n != 128)
-            heard.pitched.push_back(n);
+    if (r)
+        heard.pitched = pitchedNotes(a);
     return heard;
 }
 
@@ -127,13 +134,7 @@ TEST(NoteTracker, ConsonantCutsSurviveTheTakeBeingCutToItsBars)
     auto spectra = testsignal::frames(testsignal::sing(tune, 90, v), kFFT, 44100.0 * 60 / 90 / kFPB);
     for (uint32_t i = 0; i < spectra.size(); ++i)
         a.frame(i, spectra[i].data());
-    auto pitched = [&] {
-        std::vector<int> out;
-        for (uint8_t n : a.outputs().noteNumbers())
-            if (n != 128)
-                out.push_back(n);
-        return text(out);
-    };
+    auto pitched = [&] { return text(pitchedNotes(a)); };
     auto first = a.analyseMelody(0);
     ASSERT_TRUE(first);
     ASSERT_GT(first->leadInBars, 0);  // the tracks were cut
@@ -331,11 +332,7 @@ TEST(NoteTracker, ASwellOnEachBeatKeepsAHeldNoteWhole)
         track.note(64, beat - 2).note(64, 2, i < 3 ? swell : 1.0);
     track.note(67, 2 * beat - 2).note(67, 2, attack).note(67, 2 * beat).rest(beat);
     ASSERT_TRUE(a.analyseMelody(-1));
-    std::vector<int> pitched;
-    for (uint8_t n : a.outputs().noteNumbers())
-        if (n != 128)
-            pitched.push_back(n);
-    EXPECT_EQ(text(pitched), "64 67 67 ");
+    EXPECT_EQ(text(pitchedNotes(a)), "64 67 67 ");
 }
 
 TEST(NoteTracker, AFewFramesWithNoPitchInsideAHeldNoteKeepItWhole)
@@ -365,11 +362,7 @@ TEST(NoteTracker, AFewFramesWithNoPitchInsideAHeldNoteKeepItWhole)
             track.frame(67, attack);
         track.note(67, 2 * beat).rest(beat);
         ASSERT_TRUE(a.analyseMelody(-1));
-        std::vector<int> pitched;
-        for (uint8_t n : a.outputs().noteNumbers())
-            if (n != 128)
-                pitched.push_back(n);
-        EXPECT_EQ(text(pitched), c.heard) << c.lost << " frames lost";
+        EXPECT_EQ(text(pitchedNotes(a)), c.heard) << c.lost << " frames lost";
     }
 }
 
